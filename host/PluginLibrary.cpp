@@ -1,0 +1,32 @@
+#include "host/PluginLibrary.h"
+
+#include <dlfcn.h>
+
+#include <filesystem>
+#include <stdexcept>
+
+namespace norv::host {
+
+PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {
+    handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle_) throw std::runtime_error(path + ": cannot load plug-in: " + dlerror());
+    create_ = reinterpret_cast<CreatePlugInstanceFn>(dlsym(handle_, "CreatePlugInstance"));
+    if (!create_) {
+        dlclose(handle_);
+        handle_ = nullptr;
+        throw std::runtime_error(path + ": not a Norv Studio plug-in (no CreatePlugInstance)");
+    }
+}
+
+PluginLibrary::~PluginLibrary() {
+    if (handle_) dlclose(handle_);
+}
+
+std::string DefaultPluginPath() {
+    std::error_code ec;
+    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return "NorvKeys/NorvKeys.so";
+    return (exe.parent_path() / "NorvKeys" / "NorvKeys.so").string();
+}
+
+}  // namespace norv::host
