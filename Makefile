@@ -1,13 +1,14 @@
 # The two commands of the Quick start, plus benchmarks and fuzzing.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test test-plain test-asan bench fuzz clean
+.PHONY: all deps build run test test-plain test-asan test-tsan bench fuzz clean
 
 all: build
 
@@ -23,7 +24,7 @@ build: deps $(BUILD)/CMakeCache.txt
 run: build
 	./$(BUILD)/norvkeys params
 
-test: test-plain test-asan
+test: test-plain test-asan test-tsan
 
 test-plain: build
 	ctest --test-dir $(BUILD) --output-on-failure
@@ -32,6 +33,12 @@ test-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DNORV_SANITIZE=ON $(CMAKE_FLAGS)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(ASAN_BUILD) --output-on-failure
+
+# The threads test, once more under ThreadSanitizer.
+test-tsan: deps
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNORV_TSAN=ON $(CMAKE_FLAGS)
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_realtime
+	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir $(TSAN_BUILD) --output-on-failure -R '^realtime$$'
 
 bench: build
 	cmake --build $(BUILD) -j $(JOBS) --target benches
@@ -47,4 +54,4 @@ fuzz: deps
 	done
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

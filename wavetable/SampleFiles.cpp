@@ -48,8 +48,10 @@ TWaveFileData LoadWaveFile(const std::string& fileName, bool convert, double hos
     parser.SetBorrowInt16(true);
     if (parser.Parse(sample, fileName) != TParseWAV::Ok) return result;
     try {
-        if (convert && sample.SampleRate != hostRate)
+        if (convert && sample.SampleRate != hostRate && sample.Frames > 0) {
+            result.RateScale = hostRate / sample.SampleRate;
             TResampler(TResampler::LoaderMode).Convert(sample, hostRate, TSampleFormat::Int16);
+        }
         if (sample.Format != TSampleFormat::Int16) ConvertFormat(sample, TSampleFormat::Int16);
         if (static_cast<int64_t>(sample.Frames) * sample.FrameSize() > INT32_MAX) return result;
         sample.Data.MakeOwned();

@@ -29,6 +29,7 @@ struct TWaveFileData {
     int32_t LoopStart = 0;  // 0 ... Frames
     int32_t LoopEnd = 0;    // LoopStart ... Frames - 1 (Frames - 1 without a loop)
     bool Stereo = false;    // two channels; false on failure
+    double RateScale = 1.0; // host rate / the file's rate when converted
     TSampleBlock Data;      // Frames x (Stereo ? 4 : 2) bytes, signed 16-bit, interleaved
 
     const int16_t* Values() const { return static_cast<const int16_t*>(Data.Data()); }

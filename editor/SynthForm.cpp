@@ -1,0 +1,217 @@
+#include "editor/SynthForm.h"
+
+#include "editor/SynthLayout.h"
+#include "plugin/TestPlug.h"
+#include "toolkit/Application.h"
+#include "toolkit/Cp936.h"
+#include "toolkit/NumberFormat.h"
+#include "wavetable/WavTables.h"
+
+namespace norv {
+namespace {
+
+template <class T>
+T* Make(tk::TComponent* owner, const char* name, tk::TWinControl* parent, int l, int t, int w, int h) {
+    T* c = new T(owner);
+    c->Name = name;
+    c->SetParent(parent);
+    c->SetBounds(l, t, w, h);
+    return c;
+}
+
+constexpr uint32_t kColorPauseDisabled = 9998985;
+constexpr uint32_t kColorAtPause = 20735;
+
+}  // namespace
+
+TSynthEditorForm::TSynthEditorForm() : tk::TForm(nullptr) {
+    Name = "SynthEditorForm";
+    SetBounds(0, 0, kPanelWidth, kPanelHeight);
+
+    SynthPanel = Make<tk::TWallpaperPanel>(this, "SynthPanel", this, 0, 0, kPanelWidth, kPanelHeight);
+    SynthPanel->Color = 9077633;
+    SynthPanel->Tag = -1;
+
+    WavetableCombo = Make<TQuickCombo>(this, "WavetableCombo", SynthPanel, 220, 20, 150, 18);
+    WavetableCombo->Hint = Utf8ToCp936("|选择波表");
+    WavetableCombo->Tag = -1;
+    WavetableCombo->OnChange = [this](tk::TControl* s) { WavetableComboChange(s); };
+
+    InfoBtn = Make<tk::TToggleButton>(this, "InfoBtn", SynthPanel, 369, 21, 17, 16);
+    InfoBtn->Hint = Utf8ToCp936("|显示此波表的信息");
+    InfoBtn->Tag = -1;
+    InfoBtn->OnClick = [this](tk::TControl* s) { InfoBtnClick(s); };
+
+    WavetableProgress = Make<tk::TProgressBar>(this, "WavetableProgress", SynthPanel, 85, 9, 106, 13);
+    WavetableProgress->SetVisible(false);
+    WavetableProgress->Tag = -1;
+
+    for (size_t i = 0; i < kKnobLayout.size(); ++i) {
+        const TKnobLayout& k = kKnobLayout[i];
+        TLineWheel* w = Make<TLineWheel>(this, k.Name, SynthPanel, k.Left, k.Top, 13, 13);
+        w->Tag = static_cast<intptr_t>(i);
+        w->SlowMotionDiv = 4;
+        w->HotSideX = 12;
+        w->HotSideY = 12;
+        w->LineColor = 11511708;
+        w->LinePressedColor = 8230648;
+        w->LineThickness = 1;
+        w->MoveSpeed = k.MoveSpeed;
+        w->SetMin(k.Min);
+        w->SetMax(k.Max);
+        w->SetValue(k.Value);
+        w->SetDefaultValue(k.DefaultValue);
+        w->SetOptions(k.Options);
+        w->Hint = Utf8ToCp936(k.Hint);
+        w->OnChange = [this](tk::TControl* s) { WheelChange(s); };
+        if (k.AdjustColor) w->OnAdjustColor = [this](TLineWheel* s, uint32_t& c) { WheelAdjustColor(s, c); };
+        Wheels[i] = w;
+    }
+
+    KbBtn = Make<tk::TToggleButton>(this, "KbBtn", SynthPanel, 353, 119, 25, 20);
+    KbBtn->Hint = Utf8ToCp936("|显示/隐藏 测试键盘");
+    KbBtn->Tag = -1;
+    KbBtn->SetDown(true);
+    KbBtn->OnClick = [this](tk::TControl* s) { KbBtnClick(s); };
+
+    MidiKbWP = Make<tk::TWallpaperPanel>(this, "MidiKbWP", SynthPanel, 29, 160, 357, 66);
+    MidiKbWP->Tag = -1;
+    MIDIKb = Make<TQuickMIDIKbEx>(this, "MIDIKb", MidiKbWP, -476, 0, 1190, 66);
+    MIDIKb->Tag = -1;
+    MIDIKb->MinKey = 0;
+    MIDIKb->MaxKey = 119;
+    MIDIKb->OnNoteOn = [this](tk::TControl* s, int32_t n, int32_t v) { MIDIKbNoteOn(s, n, v); };
+    MIDIKb->OnNoteOff = [this](tk::TControl* s, int32_t n, int32_t v) { MIDIKbNoteOff(s, n, v); };
+
+    AboutPanel = Make<tk::TWallpaperPanel>(this, "AboutPanel", this, 0, 43, 400, 109);
+    AboutPanel->SetVisible(false);
+    AboutPanel->Tag = -1;
+    AboutPanel->OnClick = [this](tk::TControl* s) { AboutPanelClick(s); };
+    lblVersion = Make<tk::TLabel>(this, "lblVersion", AboutPanel, 12, 2, 0, 0);
+    const char* infoNames[] = {"lblWTName", "lblWTAuthor", "lblWTSamplerate", "lblWTVelocityLayers",
+                               "lblWTSamples", "lblWTRange", "lblWTFilesize"};
+    tk::TLabel** infoLabels[] = {&lblWTName, &lblWTAuthor, &lblWTSamplerate, &lblWTVelocityLayers,
+                                 &lblWTSamples, &lblWTRange, &lblWTFilesize};
+    for (int i = 0; i < 7; ++i) *infoLabels[i] = Make<tk::TLabel>(this, infoNames[i], AboutPanel, 215, 8 + 14 * i, 0, 0);
+
+    SynthPanel->OnResize = [this](tk::TControl* s) { SynthPanelResize(s); };
+    FormCreate();
+    // The engine posts key notices to this window from the start.
+    Handle();
+}
+
+TSynthEditorForm::~TSynthEditorForm() = default;
+
+void TSynthEditorForm::FormCreate() {
+    for (tk::TControl* c : SynthPanel->Controls()) {
+        if (c->Tag < 0 || c->Tag >= static_cast<intptr_t>(ParamControls.size())) continue;
+        if (auto* s = dynamic_cast<TCustomSelector*>(c)) ParamControls[static_cast<size_t>(c->Tag)] = s;
+    }
+    AboutPanel->SetParent(SynthPanel);
+    KbBtn->SetDown(Height() == kPanelHeight);
+}
+
+void TSynthEditorForm::WheelChange(tk::TControl* sender) {
+    auto* knob = static_cast<TCustomSelector*>(sender);
+    if (!Plug) return;
+    Plug->Host->NotifyParamChanged(Plug->HostTag, knob->Tag, knob->Value());
+    Plug->HandleParameter(knob->Tag, knob->Value(), ParamFlag::Set | ParamFlag::ShowText);
+}
+
+void TSynthEditorForm::WheelAdjustColor(TLineWheel* sender, uint32_t& color) {
+    if (sender->Pressed() && sender->Value() == sender->DefaultValue() && sender->LineColor != kColorPauseDisabled)
+        color = kColorAtPause;
+}
+
+void TSynthEditorForm::KbBtnClick(tk::TControl*) {
+    SynthPanel->SetHeight(SynthPanel->Height() == kPanelHeight ? kPanelHeightNoKeyboard : kPanelHeight);
+    if (Plug) Plug->Host->HostDispatch(Plug->HostTag, HostOpcode::EditorResized, 0, 0);
+}
+
+void TSynthEditorForm::SynthPanelResize(tk::TControl*) {
+    bool corrected = false;
+    if (SynthPanel->Height() == 187) {
+        corrected = true;
+        SynthPanel->SetHeight(kPanelHeightNoKeyboard);
+    } else if (SynthPanel->Height() == 258) {
+        corrected = true;
+        SynthPanel->SetHeight(kPanelHeight);
+    }
+    const bool keyboardShown = SynthPanel->Height() > kPanelHeightNoKeyboard;
+    if (Plug) Plug->KeyboardNotify = keyboardShown && !Plug->EditorDetached;
+    KbBtn->SetDown(keyboardShown);
+    if (corrected && Plug) Plug->Host->HostDispatch(Plug->HostTag, HostOpcode::EditorResized, 0, 0);
+}
+
+void TSynthEditorForm::MIDIKbNoteOn(tk::TControl*, int32_t note, int32_t velocity) {
+    if (Plug) Plug->Host->HostDispatch(Plug->HostTag, HostOpcode::KeyboardNoteOn, note, velocity);
+}
+
+void TSynthEditorForm::MIDIKbNoteOff(tk::TControl*, int32_t note, int32_t) {
+    if (Plug) Plug->Host->HostDispatch(Plug->HostTag, HostOpcode::KeyboardNoteOff, note, 0);
+}
+
+void TSynthEditorForm::WavetableComboChange(tk::TControl*) {
+    ShowLoading(true, true);
+    if (Plug) Plug->LoadWaveTable(WavetableCombo->SelectedEntryIndex(), true, true, true);
+    ShowLoading(false, true);
+}
+
+void TSynthEditorForm::ShowLoading(bool busy, bool pumpMessages) {
+    AboutPanel->SetVisible(false);
+    InfoBtn->SetDown(false);
+    for (size_t i = 0; i < 15; ++i)
+        if (ParamControls[i]) ParamControls[i]->SetVisible(!busy);
+    WavetableProgress->SetBounds(218, 22, 131, 14);
+    WavetableProgress->Max = 100;
+    WavetableProgress->Position = 0;
+    WavetableProgress->SetVisible(busy);
+    WavetableCombo->SetVisible(!busy);
+    if (pumpMessages) tk::Application().ProcessMessages();
+}
+
+void TSynthEditorForm::ProgressCallback(TPianoWaveTable*, int32_t current, int32_t last) {
+    WavetableProgress->Max = last;
+    WavetableProgress->Position = current;
+}
+
+std::string TSynthEditorForm::NoteName(uint8_t key) {
+    static const char* const names[] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
+    return std::string(names[key % 12]) + std::to_string(key / 12);
+}
+
+void TSynthEditorForm::InfoBtnClick(tk::TControl*) {
+    const TPianoWaveTable* t = Plug ? Plug->CurrentTable() : nullptr;
+    // An instance without a set has nothing to describe; the panel still opens.
+    if (t && !t->Samples.empty()) {
+        lblWTName->SetCaption(t->Name);
+        lblWTAuthor->SetCaption(t->Author);
+        lblWTSamplerate->SetCaption(FormatFixed(t->SampleRate, 0, 0) + "Hz");
+        lblWTVelocityLayers->SetCaption(std::to_string(t->LayerCount));
+        size_t last = t->Samples.size() - 1;
+        size_t top = last + 1 >= t->LayerCount ? last + 1 - t->LayerCount : 0;
+        std::string lo = NoteName(static_cast<uint8_t>(t->Samples[0].Root & 0xFF));
+        std::string hi = NoteName(static_cast<uint8_t>(t->Samples[top].Root & 0xFF));
+        lblWTSamples->SetCaption(std::to_string(t->Samples.size()));
+        lblWTRange->SetCaption(lo + "-" + hi);
+        lblWTFilesize->SetCaption(FormatSize(t->FileSize));
+    }
+    AboutPanel->SetVisible(InfoBtn->Down());
+    for (size_t i = 0; i < 15; ++i)
+        if (ParamControls[i]) ParamControls[i]->SetVisible(!AboutPanel->Visible());
+}
+
+void TSynthEditorForm::AboutPanelClick(tk::TControl* sender) {
+    InfoBtn->SetDown(false);
+    InfoBtnClick(sender);
+}
+
+void TSynthEditorForm::HandleMessage(const tk::TMessage& m) {
+    if (m.Msg != KeyStateMessage) return;
+    if (m.LParam == 1)
+        MIDIKb->PressKey(static_cast<int32_t>(m.WParam));
+    else
+        MIDIKb->ReleaseKey(static_cast<int32_t>(m.WParam));
+}
+
+}  // namespace norv

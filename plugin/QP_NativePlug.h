@@ -1,0 +1,79 @@
+// The common machinery of the maker's native plug-ins: the host link, the
+// editor form, the renderer, hint and progress routing.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "engine/AudioRenderer.h"
+#include "plugin/QP_Def.h"
+#include "toolkit/ProgressHook.h"
+#include "toolkit/Relaxed.h"
+
+namespace norv {
+
+namespace tk {
+class TForm;
+class TPopupMenu;
+class TMenuItem;
+}  // namespace tk
+
+// Round(a / b x 100) followed by "%".
+std::string PercentText(int32_t a, int32_t b);
+
+class TQuirraPlugBase : public TQuirraPlug {
+public:
+    // Construction steps 1-7.
+    TQuirraPlugBase(intptr_t tag, THostServices* host);
+
+    void DestroyInstance() override;
+    intptr_t HostCommand(intptr_t opcode, intptr_t index, intptr_t value) override;
+    void IdleUpdate() override;
+    intptr_t HandleEvent(intptr_t id, intptr_t value, intptr_t flags) override;
+
+    // Not provided by this instrument: answered harmlessly (see the .cpp).
+    void RenderEffect(float* source, float* dest, intptr_t frames) override;
+    intptr_t ReservedOp13(intptr_t, intptr_t, intptr_t, intptr_t) override;
+    intptr_t ReservedOp14(intptr_t, intptr_t, intptr_t, intptr_t) override;
+    intptr_t ReservedOp15(intptr_t, intptr_t, intptr_t, intptr_t) override;
+    intptr_t ReservedOp16(intptr_t, intptr_t, intptr_t, intptr_t) override;
+    intptr_t ReservedOp17(intptr_t, intptr_t, intptr_t, intptr_t) override;
+
+    // Slot 18, internal: a code page 936 text for the host's hint bar.
+    virtual void ShowHintText(const char* text);
+
+    void ShowStatusText(std::string_view text);
+    void ShowPercentHint(int32_t a, int32_t b);
+    void RefreshAllParameters();
+    // Rebuilds a knob menu's host entries after the first `keep` items.
+    void AddHostMenuItems(tk::TPopupMenu& menu, size_t keep, int32_t paramIndex,
+                          const std::function<void(tk::TMenuItem*)>& onClick);
+    void ShowProgress(int32_t position, int32_t total);
+
+    THostServices* Host;
+    std::unique_ptr<tk::TForm> EditorForm;
+    std::unique_ptr<TAudioRenderer> Renderer;
+    std::unique_ptr<float[]> Scratch;
+    int32_t ScratchSize = 0;
+    Relaxed<int32_t> MaxPolyphony{0};
+    std::string HostPath;
+
+protected:
+    ~TQuirraPlugBase() override;
+
+private:
+    class ProgressRelay : public IProgressReceiver {
+    public:
+        explicit ProgressRelay(TQuirraPlugBase& owner) : owner_(owner) {}
+        void ShowProgress(int32_t position, int32_t total) override { owner_.ShowProgress(position, total); }
+
+    private:
+        TQuirraPlugBase& owner_;
+    };
+    ProgressRelay progressRelay_{*this};
+};
+
+}  // namespace norv

@@ -1,0 +1,56 @@
+// Parameters: set, get, move the knob, show the value; names for the host.
+#include <cmath>
+#include <cstring>
+
+#include "editor/SynthForm.h"
+#include "plugin/ParamTexts.h"
+#include "plugin/TestPlug.h"
+#include "toolkit/Cp936.h"
+
+namespace norv {
+
+intptr_t TTestPlug::HandleParameter(intptr_t indexWord, intptr_t valueWord, intptr_t flagsWord) {
+    const int32_t index = static_cast<int32_t>(indexWord);
+    const int32_t flags = static_cast<int32_t>(flagsWord);
+    int32_t value = static_cast<int32_t>(valueWord);
+    // Unknown indices, negative ones included, leave everything as it is.
+    if (index < 0 || index >= kParamCount) return value;
+
+    const size_t i = static_cast<size_t>(index);
+    TLineWheel* knob = Form()->Wheels[i];
+    const int32_t min = knob->Min();
+    const int32_t max = knob->Max();
+
+    if (flags & ParamFlag::HostScale) {
+        long long r = std::llrint(static_cast<double>(value) / 65536.0 * (static_cast<double>(max) - min));
+        value = static_cast<int32_t>(static_cast<uint32_t>(static_cast<long long>(min) + r));
+    }
+    if (flags & ParamFlag::Set) {
+        ParamValues[i] = value;
+        ParamLevels[i] = static_cast<float>(static_cast<long double>(static_cast<int64_t>(value) - min) /
+                                            (static_cast<long double>(max) - min));
+        UpdateWorkingValues(index);
+    } else if (flags & ParamFlag::Get) {
+        value = ParamValues[i];
+    }
+    if (flags & ParamFlag::MoveKnob) knob->SetValue(value);
+    if (flags & ParamFlag::ShowText)
+        ShowHintText(Utf8ToCp936(ParamValueText(index, knob->Value(), min, max)).c_str());
+    return value;
+}
+
+void TTestPlug::DescribeItem(intptr_t kind, intptr_t index, intptr_t, char* text) {
+    if (!text) return;
+    const int32_t k = static_cast<int32_t>(kind);
+    const int32_t i = static_cast<int32_t>(index);
+    if (k == 0) {
+        if (i < 0 || i >= kParamCount) return;
+        const std::string& name = ParamName(i);
+        std::memcpy(text, name.c_str(), name.size() + 1);
+    } else if (k == 4) {
+        const std::string& unused = UnusedItemText();
+        std::memcpy(text, unused.c_str(), unused.size() + 1);
+    }
+}
+
+}  // namespace norv

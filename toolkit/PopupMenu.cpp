@@ -1,0 +1,83 @@
+#include "toolkit/PopupMenu.h"
+
+namespace norv::tk {
+namespace {
+TPopupMenu* gOpenMenu = nullptr;
+}
+
+TPopupMenu::~TPopupMenu() {
+    if (gOpenMenu == this) gOpenMenu = nullptr;
+}
+
+TMenuItem* TPopupMenu::AddItem(std::string caption, intptr_t tag) {
+    auto* item = new TMenuItem(this);
+    item->Caption = std::move(caption);
+    item->Tag = tag;
+    item->Menu = this;
+    Items.push_back(item);
+    return item;
+}
+
+void TPopupMenu::TrimItems(size_t keep) {
+    while (Items.size() > keep) {
+        TMenuItem* item = Items.back();
+        Items.pop_back();
+        delete item;
+    }
+}
+
+void TPopupMenu::Popup(TControl* component) {
+    PopupComponent = component;
+    if (OnPopup) OnPopup(this);
+    highlighted_ = -1;
+    gOpenMenu = this;
+}
+
+void TPopupMenu::Close() {
+    if (gOpenMenu == this) gOpenMenu = nullptr;
+    highlighted_ = -1;
+}
+
+bool TPopupMenu::IsOpen() const { return gOpenMenu == this; }
+
+TPopupMenu* TPopupMenu::OpenMenu() { return gOpenMenu; }
+
+bool TPopupMenu::Selectable(int i) const {
+    const TMenuItem* item = Items[static_cast<size_t>(i)];
+    return item->Visible && item->Enabled && !item->IsSeparator();
+}
+
+void TPopupMenu::HandleKey(TMenuKey key) {
+    const int n = static_cast<int>(Items.size());
+    switch (key) {
+        case TMenuKey::Down:
+        case TMenuKey::Up: {
+            int step = key == TMenuKey::Down ? 1 : -1;
+            int i = highlighted_;
+            for (int tries = 0; tries < n; ++tries) {
+                i = i < 0 ? (step > 0 ? 0 : n - 1) : (i + step + n) % n;
+                if (Selectable(i)) {
+                    highlighted_ = i;
+                    break;
+                }
+            }
+            break;
+        }
+        case TMenuKey::Enter:
+            if (highlighted_ >= 0 && highlighted_ < n && Selectable(highlighted_)) {
+                TMenuItem* item = Items[static_cast<size_t>(highlighted_)];
+                Close();
+                if (item->OnClick) item->OnClick(item);
+            }
+            break;
+        case TMenuKey::Escape:
+            Close();
+            break;
+        case TMenuKey::Left:
+        case TMenuKey::Right:
+            // No submenus in these menus: nothing to open or leave.
+            break;
+    }
+}
+
+}  // namespace norv::tk

@@ -1,0 +1,66 @@
+// Popup menus: items with caption, tag and states, an event before opening,
+// the control the menu was opened on, and keyboard navigation while open.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "toolkit/Controls.h"
+
+namespace norv::tk {
+
+class TPopupMenu;
+
+class TMenuItem : public TComponent {
+public:
+    explicit TMenuItem(TComponent* owner) : TComponent(owner) {}
+    std::string Caption;  // code page 936; "-" is a separator
+    bool Visible = true;
+    bool Enabled = true;
+    bool Checked = false;
+    bool Default = false;
+    std::function<void(TMenuItem* sender)> OnClick;
+    TPopupMenu* Menu = nullptr;
+
+    bool IsSeparator() const { return Caption == "-"; }
+};
+
+enum class TMenuKey { Up, Down, Left, Right, Enter, Escape };
+
+class TPopupMenu : public TComponent {
+public:
+    explicit TPopupMenu(TComponent* owner) : TComponent(owner) {}
+    ~TPopupMenu() override;
+
+    // The root item's tag (the menu's own Tag) and its items.
+    std::vector<TMenuItem*> Items;
+    TMenuItem* AddItem(std::string caption, intptr_t tag = 0);
+    // Deletes items from the end until `keep` remain.
+    void TrimItems(size_t keep);
+
+    TControl* PopupComponent = nullptr;
+    std::function<void(TPopupMenu* sender)> OnPopup;
+    bool AutoHotkeys = true;
+    bool AutoLineReduction = true;
+
+    // Opens the menu for `component`: runs OnPopup, then it is the open menu.
+    void Popup(TControl* component);
+    void Close();
+    bool IsOpen() const;
+    int Highlighted() const { return highlighted_; }
+
+    // A key press for the open menu: arrows move the highlight over the
+    // selectable items, Enter runs the highlighted item, Escape closes.
+    void HandleKey(TMenuKey key);
+
+    // The menu open at the moment, if any.
+    static TPopupMenu* OpenMenu();
+
+private:
+    bool Selectable(int i) const;
+    int highlighted_ = -1;
+};
+
+}  // namespace norv::tk

@@ -1,0 +1,413 @@
+#include "wavetable/WavTables.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+
+#include "engine/AudioRenderer.h"
+#include "toolkit/TextCase.h"
+#include "wavetable/AbcString.h"
+#include "wavetable/FileSystem.h"
+#include "wavetable/IniFile.h"
+#include "wavetable/SampleFiles.h"
+
+namespace norv {
+namespace {
+
+// More entries than any real set has; a definition asking for more is broken,
+// and honouring it would only exhaust memory.
+constexpr int32_t kMaxEntries = 1 << 16;
+
+std::string FolderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
+}
+
+std::string FileNamePart(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string BaseNameWithoutExtension(const std::string& path) {
+    return std::filesystem::path(FileNamePart(path)).stem().string();
+}
+
+std::string WithSlash(std::string folder) {
+    if (folder.empty() || folder.back() != '/') folder += '/';
+    return folder;
+}
+
+// The folder that holds a definition's samples.
+std::string SampleFolder(const std::string& definition, const TIniFile& ini) {
+    std::string folder = WithSlash(FolderOf(definition));
+    std::string sub = ToNativePath(ini.ReadString("info", "path", ""));
+    if (!sub.empty()) folder = WithSlash(folder + sub);
+    return folder;
+}
+
+int32_t Saturate(int64_t v) {
+    return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
+}
+
+}  // namespace
+
+std::string FormatSize(int64_t bytes) {
+    if (bytes < 1024) return std::to_string(bytes) + " bytes";
+    if (bytes < 1048576) return std::to_string(bytes / 1024) + " KB";
+    return std::to_string(bytes / 1024 / 1024) + " MB";
+}
+
+TPianoWaveTable::TPianoWaveTable(std::string folder, int32_t paramCount)
+    : Folder(WithSlash(std::move(folder))), Parameters(static_cast<size_t>(std::max(paramCount, 0)), 0.0f) {}
+
+TPianoWaveTable::~TPianoWaveTable() { FreeData(); }
+
+void TPianoWaveTable::FreeData() {
+    std::free(SampleData);
+    SampleData = nullptr;
+    SampleDataSize = 0;
+}
+
+std::string TPianoWaveTable::ResolveDefault(const std::string& fileName) const {
+    const std::string name = ToNativePath(fileName);
+    TIniFile ini{std::filesystem::path(name)};
+    return FolderOf(name) + ToNativePath(ini.ReadString("default", "file", FileNamePart(name)));
+}
+
+TPianoWaveTable::Summary TPianoWaveTable::ReadSummary(const std::string& fileName) const {
+    const std::string path = ToNativePath(fileName);
+    TIniFile ini{std::filesystem::path(path)};
+    TAbcStringlist seen;
+    Summary s;
+    const std::string base = BaseNameWithoutExtension(path);
+    s.Name = ini.ReadString("info", "name", base);
+    s.ShortName = ini.ReadString("info", "shortname", base);
+    s.IsStandard = ini.ReadInteger("info", "isstandard", 0) == 1;
+    const std::string folder = SampleFolder(path, ini);
+    const int32_t samples = ini.ReadInteger("info", "samples", 0);
+    const std::string sampleFile = ini.ReadString("info", "samplefile", "");
+    if (samples <= 0) return s;
+    if (!sampleFile.empty()) {
+        s.SampleBytes = FileSizeOf(folder + ToNativePath(sampleFile));
+        return s;
+    }
+    for (int32_t n = 0; n < std::min(samples, kMaxEntries); ++n) {
+        std::string name = ini.ReadString("sample" + std::to_string(n), "name", "");
+        if (name.empty()) continue;
+        std::string lower = LowerCase(name);
+        if (seen.Find(lower) >= 0) continue;
+        seen.Add(lower);
+        s.SampleBytes += FileSizeOf(folder + ToNativePath(name));
+    }
+    return s;
+}
+
+void TPianoWaveTable::Clamp() {
+    const int32_t frames = SampleDataSize / FrameSize();
+    for (TWaveTableSample& r : Samples) {
+        r.Root = std::min(std::max(r.Root, 0), 127);
+        r.High = std::min(std::max(r.High, 0), 999);
+        r.StartFrame = std::min(std::max(r.StartFrame, 0), frames - 1);
+        r.EndFrame = std::min(std::max(r.EndFrame, r.StartFrame), frames - 1);
+        r.LoopLength = std::min(std::max(r.LoopLength, 0), frames - r.StartFrame);
+    }
+}
+
+namespace {
+
+// Grows a block of 16-bit frames; one spare frame always follows the counted
+// ones, so interpolation after the last frame stays inside the block.
+bool GrowFrames(int16_t*& data, int64_t oldFrames, int64_t newFrames, int channels) {
+    const size_t bytes = static_cast<size_t>(newFrames + 1) * static_cast<size_t>(channels) * sizeof(int16_t);
+    void* p = std::realloc(data, bytes);
+    if (!p) return false;
+    data = static_cast<int16_t*>(p);
+    const size_t keep = static_cast<size_t>(oldFrames) * static_cast<size_t>(channels);
+    std::memset(data + keep, 0, bytes - keep * sizeof(int16_t));
+    return true;
+}
+
+void CopyFrame(int16_t* data, int channels, int64_t to, int64_t from) {
+    for (int c = 0; c < channels; ++c) data[to * channels + c] = data[from * channels + c];
+}
+
+}  // namespace
+
+bool TPianoWaveTable::LoadFromFile(const TAudioRenderer& renderer, const std::string& fileNameIn,
+                                   const std::function<void()>& pump) {
+    Stereo = false;
+    SampleDataSize = 0;
+    Loaded = false;
+
+    auto fail = [&](const std::string& detail, bool clearAll) {
+        if (clearAll) {
+            Samples.clear();
+            FreeData();
+        }
+        if (OnError) OnError(detail);
+        Clamp();
+        return false;
+    };
+
+    std::string fileName = ToNativePath(fileNameIn);
+    if (fileName.empty()) fileName = DefaultFileName();
+    if (fileName.find('/') == std::string::npos) fileName = Folder + fileName;
+    if (!FileExists(fileName)) return fail(fileName + ": no such set definition", true);
+
+    fileName = ResolveDefault(fileName);
+    SampleRate = 44100.0f;
+    FileSize = 0;
+    const TIniFile ini{std::filesystem::path(fileName)};
+    const std::string folder = SampleFolder(fileName, ini);
+
+    const std::string infoName = ini.ReadString("info", "name", "");
+    const std::string infoShort = ini.ReadString("info", "shortname", "");
+    const int32_t samples = ini.ReadInteger("info", "samples", 0);
+    const std::string sampleFile = ToNativePath(ini.ReadString("info", "samplefile", ""));
+    const std::string fileType = LowerCase(ini.ReadString("info", "filetype", "riff"));
+    VelocityFactor = static_cast<float>(ini.ReadFloat("info", "velocityfactor", 1.0));
+    ReleaseHighNotes = ini.ReadBool("info", "releasehighnotes", false);
+    IsStandard = ini.ReadInteger("info", "isstandard", 0) == 1;
+    const int32_t layerCount = ini.ReadInteger("velocitylayers", "count", 1);
+    const bool resample = UpperCase(ini.ReadString("info", "resample", "true")) == "TRUE";
+
+    if (samples <= 0) return false;
+    if (samples > kMaxEntries) return fail(fileName + ": too many sample entries", false);
+    const bool raw = fileType == "raw";
+    const bool riff = fileType == "riff";
+    const bool singleFile = !sampleFile.empty();
+    const double hostRate = renderer.Rate;
+    int32_t defaultLoop = 0;
+    int32_t lastLoopEnd = 0;
+    float lastRateScale = 1.0f;
+    int channels = 0;  // fixed by the first file read
+
+    auto channelsOk = [&](bool stereo, const std::string& path) {
+        const int c = stereo ? 2 : 1;
+        if (channels == 0) channels = c;
+        Stereo = channels == 2;
+        if (c == channels) return true;
+        fail(path + ": has " + std::to_string(c) + " channel(s), the set's other files " + std::to_string(channels), false);
+        return false;
+    };
+
+    try {
+        if (singleFile) {
+            const std::string path = folder + sampleFile;
+            FileSize = static_cast<int32_t>(std::min<int64_t>(FileSizeOf(path), INT32_MAX));
+            int64_t frames = 0;
+            if (raw) {
+                TRawFileData rawData = LoadRawFile(ResolveCaseInsensitive(path).string());
+                frames = rawData.Count;
+                channels = 1;
+                if (frames > 0 && GrowFrames(SampleData, 0, frames, 1))
+                    std::memcpy(SampleData, rawData.Values(), static_cast<size_t>(frames) * 2);
+            } else if (riff) {
+                TWaveFileData wave = LoadWaveFile(ResolveCaseInsensitive(path).string(), resample, hostRate);
+                frames = wave.Frames;
+                if (frames > 0) {
+                    channelsOk(wave.Stereo, path);
+                    lastLoopEnd = wave.LoopEnd;
+                    lastRateScale = static_cast<float>(wave.RateScale);
+                    if (GrowFrames(SampleData, 0, frames, channels))
+                        std::memcpy(SampleData, wave.Values(), static_cast<size_t>(frames) * channels * 2);
+                    else
+                        frames = 0;
+                }
+            }
+            SampleDataSize = static_cast<int32_t>(std::min<int64_t>(frames * (Stereo ? 4 : 2), INT32_MAX - 8));
+            if (SampleDataSize <= 0) {
+                FreeData();
+                SampleDataSize = 0;
+                return false;
+            }
+        }
+
+        if (pump) pump();
+        int32_t prevRoot = 60, prevHigh = 999;
+        int64_t running = 0, lastNamed = 0;
+        Samples.assign(static_cast<size_t>(samples), TWaveTableSample{});
+
+        for (int32_t n = 0; n < samples; ++n) {
+            const std::string section = "sample" + std::to_string(n);
+            TWaveTableSample& r = Samples[static_cast<size_t>(n)];
+            int64_t frameCount = 0;
+            bool repeat = false;
+            r.OwnsData = singleFile;
+            r.DataOffset = -1;
+            r.StartOffset = 0;
+            r.FrameCount = 0;
+            const std::string name = ToNativePath(ini.ReadString(section, "name", ""));
+            std::string lowerPart = LowerCase(FileNamePart(name)).substr(0, 255);
+
+            if (!singleFile && !name.empty()) {
+                const std::string path = folder + name;
+                for (int32_t k = 0; k < n; ++k) {
+                    if (Samples[static_cast<size_t>(k)].FileName == lowerPart) {
+                        r = Samples[static_cast<size_t>(k)];
+                        r.OwnsData = false;
+                        repeat = true;
+                        break;
+                    }
+                }
+                if (!repeat) {
+                    FileSize = static_cast<int32_t>(std::min<int64_t>(FileSize + FileSizeOf(path), INT32_MAX));
+                    const int64_t oldFrames = running;
+                    if (raw) {
+                        TRawFileData rawData = LoadRawFile(ResolveCaseInsensitive(path).string());
+                        frameCount = rawData.Count;
+                        if (frameCount >= 1) {
+                            if (!channelsOk(false, path)) return false;
+                            if (!GrowFrames(SampleData, oldFrames, oldFrames + frameCount + 1, channels))
+                                return fail(path + ": out of memory", false);
+                            std::memcpy(SampleData + oldFrames, rawData.Values(), static_cast<size_t>(frameCount) * 2);
+                        }
+                    } else {
+                        TWaveFileData wave = LoadWaveFile(ResolveCaseInsensitive(path).string(), resample, hostRate);
+                        frameCount = wave.Frames;
+                        if (frameCount >= 1) {
+                            if (!channelsOk(wave.Stereo, path)) return false;
+                            lastLoopEnd = wave.LoopEnd;
+                            lastRateScale = static_cast<float>(wave.RateScale);
+                            defaultLoop = wave.LoopEnd - wave.LoopStart + 1;
+                            if (!GrowFrames(SampleData, oldFrames, oldFrames + frameCount + 1, channels))
+                                return fail(path + ": out of memory", false);
+                            std::memcpy(SampleData + oldFrames * channels, wave.Values(),
+                                        static_cast<size_t>(frameCount) * channels * 2);
+                        }
+                    }
+                    if (frameCount < 1) return fail(path + ": cannot be read as a sample file", false);
+                    if (oldFrames + frameCount + 1 > INT32_MAX / 4) return fail(path + ": the set is too large", false);
+                    r.OwnsData = true;
+                    r.DataOffset = static_cast<int32_t>(running);
+                    if (raw) lastRateScale = 1.0f;
+                    SampleDataSize = static_cast<int32_t>((running + frameCount + 1) * channels * 2);
+                }
+            }
+
+            const int32_t root = ini.ReadInteger(section, "root", -1);
+            r.Root = root == -1 ? prevRoot : root;
+            const int32_t high = ini.ReadInteger(section, "high", 0);
+            r.High = high == -1 ? prevHigh : high;
+            r.FileName = lowerPart;
+            prevRoot = r.Root;
+            prevHigh = r.High;
+
+            if (!repeat) {
+                r.RateScale = lastRateScale;
+                const int64_t pos = ini.ReadInteger(section, "pos", 0);
+                const int64_t end = ini.ReadInteger(section, "end", 0);
+                if (riff) {
+                    const int64_t base = name.empty() ? lastNamed : running;
+                    r.StartOffset = static_cast<int32_t>(pos);
+                    r.StartFrame = Saturate(pos + base);
+                    if (singleFile || r.DataOffset == -1) r.DataOffset = r.StartFrame;
+                    int64_t endFrame = end + base;
+                    if (endFrame == base) endFrame = base + lastLoopEnd;
+                    r.EndFrame = Saturate(endFrame);
+                    r.FrameCount = Saturate(static_cast<int64_t>(r.EndFrame) - r.DataOffset + 1);
+                    r.LoopLength = ini.ReadInteger(section, "loop", defaultLoop);
+                    if (!singleFile && !name.empty() && channels > 0) {
+                        const int64_t frames = SampleDataSize / (channels * 2);
+                        const int64_t to = static_cast<int64_t>(r.EndFrame) + 1;
+                        const int64_t from = to - r.LoopLength;
+                        if (to >= 0 && to < frames && from >= 0 && from < frames) CopyFrame(SampleData, channels, to, from);
+                    }
+                } else {
+                    r.StartFrame = Saturate(pos);
+                    if (singleFile || r.DataOffset == -1) r.DataOffset = r.StartFrame;
+                    r.EndFrame = Saturate(end);
+                    r.FrameCount = Saturate(static_cast<int64_t>(r.EndFrame) - r.DataOffset + 1);
+                    r.LoopLength = ini.ReadInteger(section, "loop", 0);
+                }
+                if (n > 0 && r.StartFrame == Samples[static_cast<size_t>(n - 1)].StartFrame) {
+                    r.OwnsData = false;
+                    r.DataOffset = Samples[static_cast<size_t>(n - 1)].DataOffset;
+                }
+                if (!name.empty()) {
+                    lastNamed = running;
+                    running += frameCount + (singleFile ? 0 : 1);
+                }
+            }
+
+            if (OnProgress) OnProgress(this, n, samples - 1);
+            if (pump) pump();
+        }
+
+        // A set that names no readable data could never sound.
+        if (!SampleData || SampleDataSize <= 0) return fail(fileName + ": no sample data", false);
+        LayerCount = static_cast<uint8_t>(layerCount & 0xFF);
+        if (LayerCount == 0) LayerCount = 1;
+        VelocityLimits.assign(LayerCount, 0);
+        for (int i = 0; i < LayerCount; ++i)
+            VelocityLimits[static_cast<size_t>(i)] = ini.ReadInteger("velocitylayers", std::to_string(i), 128);
+        VelocityLimits[0] = 0;
+        for (size_t i = 0; i < Parameters.size(); ++i)
+            Parameters[i] = static_cast<float>(ini.ReadFloat("parameters", std::to_string(i), -1.0));
+        if (singleFile && !Compact()) return fail(fileName + ": out of memory", false);
+        SampleRate = static_cast<float>(ini.ReadFloat("info", "samplerate", 44100.0));
+        Author = ini.ReadString("info", "author", "");
+        Name = infoName;
+        ShortName = infoShort.empty() ? infoName : infoShort;
+    } catch (const FileOpenError& e) {
+        return fail(e.what(), false);
+    } catch (const std::bad_alloc&) {
+        return fail(fileName + ": out of memory", false);
+    }
+
+    Clamp();
+    Loaded = true;
+    return true;
+}
+
+bool TPianoWaveTable::Compact() {
+    const int channels = Stereo ? 2 : 1;
+    const int64_t oldFrames = SampleDataSize / (2 * channels);
+    // Blocks are bounded to the file first, so no copy leaves the old data;
+    // overlapping blocks get room of their own.
+    int64_t owned = 0;
+    for (TWaveTableSample& r : Samples) {
+        if (!r.OwnsData) continue;
+        if (r.DataOffset < 0 || r.DataOffset >= oldFrames || r.FrameCount < 0)
+            r.FrameCount = 0;
+        else
+            r.FrameCount = static_cast<int32_t>(std::min<int64_t>(r.FrameCount, oldFrames - r.DataOffset));
+        owned += r.FrameCount + 1;
+    }
+    const int64_t newFrames = std::max<int64_t>(oldFrames + static_cast<int64_t>(Samples.size()), owned);
+    if (newFrames * 2 * channels > INT32_MAX - 8) return false;
+    int16_t* block = nullptr;
+    if (!GrowFrames(block, 0, newFrames, channels)) return false;
+
+    int64_t w = 0;
+    int32_t previousOffset = 0;
+    for (TWaveTableSample& r : Samples) {
+        const int32_t d = r.StartFrame - r.DataOffset;
+        if (r.OwnsData) {
+            if (r.FrameCount > 0)
+                std::memcpy(block + w * channels, SampleData + static_cast<int64_t>(r.DataOffset) * channels,
+                            static_cast<size_t>(r.FrameCount) * channels * 2);
+            r.DataOffset = static_cast<int32_t>(w);
+            r.StartFrame = Saturate(w + d);
+            r.EndFrame = static_cast<int32_t>(w + r.FrameCount - 1);
+            const int64_t to = static_cast<int64_t>(r.EndFrame) + 1;
+            const int64_t from = to - r.LoopLength;
+            if (from >= 0 && from < newFrames) CopyFrame(block, channels, to, from);
+            w += r.FrameCount + 1;
+        } else {
+            r.DataOffset = previousOffset;
+            r.StartFrame = Saturate(static_cast<int64_t>(r.DataOffset) + d);
+            r.EndFrame = Saturate(static_cast<int64_t>(r.DataOffset) + r.FrameCount - 1);
+        }
+        previousOffset = r.DataOffset;
+    }
+    std::free(SampleData);
+    SampleData = block;
+    SampleDataSize = static_cast<int32_t>(newFrames * 2 * channels);
+    return true;
+}
+
+}  // namespace norv
