@@ -18,7 +18,7 @@ struct TWaveTableSample {
     int32_t EndFrame = 0;    // last frame, inclusive
     int32_t LoopLength = 0;  // playback past EndFrame steps back by this
     bool OwnsData = false;
-    int32_t DataOffset = -1;
+    int32_t DataOffset = 0;
     int32_t FrameCount = 0;
     int32_t StartOffset = 0;
     std::string FileName;    // lower case, without folder, at most 255 bytes

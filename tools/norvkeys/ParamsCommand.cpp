@@ -8,6 +8,7 @@
 #include "toolkit/Cp936.h"
 #include "tools/norvkeys/Commands.h"
 #include "tools/norvkeys/Json.h"
+#include "tools/norvkeys/TextColumns.h"
 
 namespace norv::tool {
 namespace {
@@ -57,31 +58,14 @@ void PrintJson(const std::vector<ParamRow>& rows) {
     std::cout << "]\n";
 }
 
-// Display width of UTF-8 text: CJK characters take two columns.
-size_t Columns(const std::string& s) {
-    size_t cols = 0;
-    for (size_t i = 0; i < s.size();) {
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : 4;
-        cols += len >= 3 ? 2 : 1;
-        i += len;
-    }
-    return cols;
-}
-
-std::string Pad(const std::string& s, size_t width) {
-    size_t cols = Columns(s);
-    return s + std::string(cols < width ? width - cols : 0, ' ');
-}
-
 void PrintTable(const std::vector<ParamRow>& rows) {
-    std::cout << Pad("#", 4) << Pad("name", 18) << Pad("range", 16) << Pad("initial", 9) << Pad("at min", 18)
-              << Pad("at initial", 18) << "at max\n";
+    std::cout << PadColumns("#", 4) << PadColumns("name", 18) << PadColumns("range", 16) << PadColumns("initial", 9) << PadColumns("at min", 18)
+              << PadColumns("at initial", 18) << "at max\n";
     for (const ParamRow& r : rows) {
         std::ostringstream range;
         range << r.Min << ".." << r.Max;
-        std::cout << Pad(std::to_string(r.Index), 4) << Pad(r.Name, 18) << Pad(range.str(), 16)
-                  << Pad(std::to_string(r.Initial), 9) << Pad(r.TextMin, 18) << Pad(r.TextInitial, 18) << r.TextMax
+        std::cout << PadColumns(std::to_string(r.Index), 4) << PadColumns(r.Name, 18) << PadColumns(range.str(), 16)
+                  << PadColumns(std::to_string(r.Initial), 9) << PadColumns(r.TextMin, 18) << PadColumns(r.TextInitial, 18) << r.TextMax
                   << "\n";
     }
 }
