@@ -127,7 +127,7 @@ int32_t TResampler::OutputLength(double ratio, int32_t frames, int32_t maxFrames
     return static_cast<int32_t>(rounded);
 }
 
-void TResampler::Convert(TWAVSample& sample, double newRate, TSampleFormat output) {
+void TResampler::Convert(TWAVSample& sample, double newRate, TSampleFormat output, const TOutputMemory& into) {
     if (!(newRate > 0) || !std::isfinite(newRate)) throw std::invalid_argument("sample rate must be positive");
     if (sample.Frames <= 0 || sample.Data.Empty()) {
         sample.SampleRate = newRate;
@@ -146,7 +146,10 @@ void TResampler::Convert(TWAVSample& sample, double newRate, TSampleFormat outpu
     const bool out16 = output == TSampleFormat::Int16;
     const int32_t outFrameSize = sample.Channels * (out16 ? 2 : 4);
     outputLength_ = OutputLength(ratio, sample.Frames, INT32_MAX / outFrameSize);
-    TSampleBlock out = TSampleBlock::Allocate(static_cast<size_t>(outputLength_) * static_cast<size_t>(outFrameSize));
+    const size_t outBytes = static_cast<size_t>(outputLength_) * static_cast<size_t>(outFrameSize);
+    void* given = into ? into(outBytes) : nullptr;
+    TSampleBlock out = given ? TSampleBlock::Borrow(given, outBytes) : TSampleBlock::Allocate(outBytes);
+    void* outData = given ? given : out.MutableData();
 
     data_ = sample.Data.Data();
     channels_ = sample.Channels;
@@ -159,9 +162,9 @@ void TResampler::Convert(TWAVSample& sample, double newRate, TSampleFormat outpu
     step_ = 1.0 / ratio;
     position_ = 0;
     if (reference_)
-        RunReference(out.MutableData(), out16);
+        RunReference(outData, out16);
     else
-        RunFast(out.MutableData(), out16);
+        RunFast(outData, out16);
     data_ = nullptr;
 
     if (sample.HasLoop()) {

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "wavetable/WAVUnit.h"
@@ -19,6 +20,9 @@ namespace norv {
 namespace resample {
 struct TKernelTable;
 }
+
+// Memory for converted frames: bytes -> where to write them (or nullptr).
+using TOutputMemory = std::function<void*(size_t bytes)>;
 
 // Which code computes the kernel. Reference is the plain, literal scalar
 // form, kept as the oracle: all others give its results bit for bit.
@@ -42,7 +46,10 @@ public:
     // copy. Loop points scale with the ratio. Reports progress after every
     // block of 1024 frames. Throws (sample unchanged) for an output that
     // does not fit (std::length_error) or memory (std::bad_alloc).
-    void Convert(TWAVSample& sample, double newRate, TSampleFormat output = TSampleFormat::Float32);
+    // `into`, when given, supplies the output memory (the sample then borrows
+    // it); returning nullptr falls back to a block of the sample's own.
+    void Convert(TWAVSample& sample, double newRate, TSampleFormat output = TSampleFormat::Float32,
+                 const TOutputMemory& into = {});
 
     // Round(ratio x frames) when it fits maxFrames; std::length_error otherwise.
     static int32_t OutputLength(double ratio, int32_t frames, int32_t maxFrames);

@@ -39,7 +39,7 @@ FileOpenError::FileOpenError(const std::string& fileName, int error)
       fileName_(fileName),
       error_(error) {}
 
-TWaveFileData LoadWaveFile(const std::string& fileName, bool convert, double hostRate) {
+TWaveFileData LoadWaveFile(const std::string& fileName, bool convert, double hostRate, const TFrameMemory& into) {
     TWaveFileData result;
     TWAVSample sample;
     // The converter reads 16-bit frames straight from the mapping: no copy of
@@ -47,18 +47,37 @@ TWaveFileData LoadWaveFile(const std::string& fileName, bool convert, double hos
     TParseWAV parser;
     parser.SetBorrowInt16(true);
     if (parser.Parse(sample, fileName) != TParseWAV::Ok) return result;
+    TOutputMemory memory;
+    bool placed = false;  // the frames went where `into` said
+    if (into) {
+        const int channels = sample.Channels;
+        memory = [&into, &placed, channels](size_t bytes) -> void* {
+            void* p = into(static_cast<int32_t>(bytes / (2 * static_cast<size_t>(channels))), channels);
+            placed = placed || p != nullptr;
+            return p;
+        };
+    }
     try {
         if (convert && sample.SampleRate != hostRate && sample.Frames > 0) {
             result.RateScale = hostRate / sample.SampleRate;
-            TResampler(TResampler::LoaderMode).Convert(sample, hostRate, TSampleFormat::Int16);
+            TResampler(TResampler::LoaderMode).Convert(sample, hostRate, TSampleFormat::Int16, memory);
         }
-        if (sample.Format != TSampleFormat::Int16) ConvertFormat(sample, TSampleFormat::Int16);
-        if (static_cast<int64_t>(sample.Frames) * sample.FrameSize() > INT32_MAX) return result;
-        sample.Data.MakeOwned();
+        if (sample.Format != TSampleFormat::Int16) ConvertFormat(sample, TSampleFormat::Int16, memory);
+        if (static_cast<int64_t>(sample.Frames) * sample.FrameSize() > INT32_MAX) return TWaveFileData{};
+        if (!sample.Data.Owned() && !placed) {
+            // 16-bit frames still in the file's mapping: one copy, to where they belong.
+            void* target = memory && sample.Frames > 0 ? memory(sample.Data.Size()) : nullptr;
+            if (target) {
+                std::memcpy(target, sample.Data.Data(), sample.Data.Size());
+                sample.Data = TSampleBlock::Borrow(target, sample.Data.Size());
+            } else {
+                sample.Data.MakeOwned();
+            }
+        }
     } catch (const std::exception&) {
-        return result;  // the sample frees its data
+        return TWaveFileData{};  // the sample frees its data
     }
-    if (sample.Frames <= 0) return result;
+    if (sample.Frames <= 0) return TWaveFileData{};
     result.Frames = sample.Frames;
     result.LoopStart = std::max(0, std::min(sample.Frames, sample.LoopStart));
     result.LoopEnd = std::max(result.LoopStart, std::min(sample.Frames - 1, sample.LoopEnd));
@@ -103,14 +122,17 @@ TRawFileData LoadRawFile(const std::string& fileName) {
 
 void FloatsToInt16(const float* in, int16_t* out, size_t count) { resample::BestKernels().toInt16(in, out, count); }
 
-void ConvertFormat(TWAVSample& sample, TSampleFormat format) {
+void ConvertFormat(TWAVSample& sample, TSampleFormat format, const TOutputMemory& into) {
     if (sample.Format == format) return;
     const size_t values = static_cast<size_t>(std::max(sample.Frames, 0)) * sample.Channels;
     if (sample.Data.Size() < values * (sample.Format == TSampleFormat::Int16 ? 2 : 4))
         throw std::invalid_argument("sample data does not match its layout");
     if (format == TSampleFormat::Int16) {
-        TSampleBlock out = TSampleBlock::Allocate(values * sizeof(int16_t));
-        FloatsToInt16(static_cast<const float*>(sample.Data.Data()), static_cast<int16_t*>(out.MutableData()), values);
+        const size_t bytes = values * sizeof(int16_t);
+        void* given = into && values > 0 ? into(bytes) : nullptr;
+        TSampleBlock out = given ? TSampleBlock::Borrow(given, bytes) : TSampleBlock::Allocate(bytes);
+        FloatsToInt16(static_cast<const float*>(sample.Data.Data()), static_cast<int16_t*>(given ? given : out.MutableData()),
+                      values);
         sample.Data = std::move(out);
     } else {
         TSampleBlock out = TSampleBlock::Allocate(values * sizeof(float));

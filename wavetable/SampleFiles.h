@@ -4,9 +4,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
+#include "wavetable/DSP_Resample.h"
 #include "wavetable/WAVUnit.h"
 
 namespace norv {
@@ -35,9 +37,15 @@ struct TWaveFileData {
     const int16_t* Values() const { return static_cast<const int16_t*>(Data.Data()); }
 };
 
+// Where decoded frames go: (frames, channels) -> room for them, or nullptr
+// for a block of the result's own. Lets a caller decode straight into its
+// own storage instead of copying afterwards.
+using TFrameMemory = std::function<int16_t*(int32_t frames, int channels)>;
+
 // Decodes a WAVE file to 16-bit frames; with `convert`, at `hostRate`.
+// With `into`, the frames are written where it says and Data borrows them.
 // Never throws: every failure gives Frames 0.
-TWaveFileData LoadWaveFile(const std::string& fileName, bool convert, double hostRate);
+TWaveFileData LoadWaveFile(const std::string& fileName, bool convert, double hostRate, const TFrameMemory& into = {});
 
 struct TRawFileData {
     int32_t Count = 0;  // 16-bit values: the file size / 2, rounded down
@@ -55,6 +63,7 @@ void FloatsToInt16(const float* in, int16_t* out, size_t count);
 
 // Converts the frames to `format`, channel count unchanged; float values
 // become 16-bit by SampleToInt16, 16-bit values become float by 1/32768.
-void ConvertFormat(TWAVSample& sample, TSampleFormat format);
+// `into` as for TResampler::Convert.
+void ConvertFormat(TWAVSample& sample, TSampleFormat format, const TOutputMemory& into = {});
 
 }  // namespace norv

@@ -118,16 +118,22 @@ void TPianoWaveTable::Clamp() {
 
 namespace {
 
-// Grows a block of 16-bit frames; one spare frame always follows the counted
-// ones, so interpolation after the last frame stays inside the block.
-bool GrowFrames(int16_t*& data, int64_t oldFrames, int64_t newFrames, int channels) {
-    const size_t bytes = static_cast<size_t>(newFrames + 1) * static_cast<size_t>(channels) * sizeof(int16_t);
+// Makes room for `needed` frames (the spare frame after the counted ones
+// included), growing by half again at least, so a set of many files is not
+// copied once per file. New room is not cleared: callers write it.
+bool GrowFrames(int16_t*& data, int64_t& capacity, int64_t needed, int channels) {
+    if (needed <= capacity) return true;
+    const int64_t frames = std::max(needed, capacity + capacity / 2);
+    const size_t bytes = static_cast<size_t>(frames) * static_cast<size_t>(channels) * sizeof(int16_t);
     void* p = std::realloc(data, bytes);
     if (!p) return false;
     data = static_cast<int16_t*>(p);
-    const size_t keep = static_cast<size_t>(oldFrames) * static_cast<size_t>(channels);
-    std::memset(data + keep, 0, bytes - keep * sizeof(int16_t));
+    capacity = frames;
     return true;
+}
+
+void ClearFrames(int16_t* data, int channels, int64_t from, int64_t count) {
+    std::memset(data + from * channels, 0, static_cast<size_t>(count) * static_cast<size_t>(channels) * sizeof(int16_t));
 }
 
 void CopyFrame(int16_t* data, int channels, int64_t to, int64_t from) {
@@ -194,6 +200,17 @@ bool TPianoWaveTable::LoadFromFile(const TAudioRenderer& renderer, const std::st
         return false;
     };
 
+    // Decoding writes straight into the set's block, after `offset` frames,
+    // with room for the guard frame and the spare frame behind it.
+    int64_t capacity = 0;
+    auto placeAt = [&](int64_t offset) -> TFrameMemory {
+        return [this, &capacity, &channels, offset](int32_t frames, int fileChannels) -> int16_t* {
+            if (channels != 0 && fileChannels != channels) return nullptr;  // refused after decoding
+            if (!GrowFrames(SampleData, capacity, offset + frames + 2, fileChannels)) return nullptr;
+            return SampleData + offset * fileChannels;
+        };
+    };
+
     try {
         if (singleFile) {
             const std::string path = folder + sampleFile;
@@ -203,19 +220,23 @@ bool TPianoWaveTable::LoadFromFile(const TAudioRenderer& renderer, const std::st
                 TRawFileData rawData = LoadRawFile(ResolveCaseInsensitive(path).string());
                 frames = rawData.Count;
                 channels = 1;
-                if (frames > 0 && GrowFrames(SampleData, 0, frames, 1))
+                if (frames > 0 && GrowFrames(SampleData, capacity, frames + 1, 1)) {
                     std::memcpy(SampleData, rawData.Values(), static_cast<size_t>(frames) * 2);
+                    ClearFrames(SampleData, 1, frames, 1);
+                } else {
+                    frames = 0;
+                }
             } else if (riff) {
-                TWaveFileData wave = LoadWaveFile(ResolveCaseInsensitive(path).string(), resample, hostRate);
+                TWaveFileData wave = LoadWaveFile(ResolveCaseInsensitive(path).string(), resample, hostRate, placeAt(0));
                 frames = wave.Frames;
                 if (frames > 0) {
                     channelsOk(wave.Stereo, path);
                     lastLoopEnd = wave.LoopEnd;
                     lastRateScale = static_cast<float>(wave.RateScale);
-                    if (GrowFrames(SampleData, 0, frames, channels))
+                    if (!GrowFrames(SampleData, capacity, frames + 1, channels)) return fail(path + ": out of memory", false);
+                    if (wave.Values() != SampleData)
                         std::memcpy(SampleData, wave.Values(), static_cast<size_t>(frames) * channels * 2);
-                    else
-                        frames = 0;
+                    ClearFrames(SampleData, channels, frames, 1);
                 }
             }
             SampleDataSize = static_cast<int32_t>(std::min<int64_t>(frames * (Stereo ? 4 : 2), INT32_MAX - 8));
@@ -261,22 +282,26 @@ bool TPianoWaveTable::LoadFromFile(const TAudioRenderer& renderer, const std::st
                         frameCount = rawData.Count;
                         if (frameCount >= 1) {
                             if (!channelsOk(false, path)) return false;
-                            if (!GrowFrames(SampleData, oldFrames, oldFrames + frameCount + 1, channels))
+                            if (!GrowFrames(SampleData, capacity, oldFrames + frameCount + 2, channels))
                                 return fail(path + ": out of memory", false);
                             std::memcpy(SampleData + oldFrames, rawData.Values(), static_cast<size_t>(frameCount) * 2);
+                            ClearFrames(SampleData, channels, oldFrames + frameCount, 2);
                         }
                     } else {
-                        TWaveFileData wave = LoadWaveFile(ResolveCaseInsensitive(path).string(), resample, hostRate);
+                        TWaveFileData wave =
+                            LoadWaveFile(ResolveCaseInsensitive(path).string(), resample, hostRate, placeAt(oldFrames));
                         frameCount = wave.Frames;
                         if (frameCount >= 1) {
                             if (!channelsOk(wave.Stereo, path)) return false;
                             lastLoopEnd = wave.LoopEnd;
                             lastRateScale = static_cast<float>(wave.RateScale);
                             defaultLoop = wave.LoopEnd - wave.LoopStart + 1;
-                            if (!GrowFrames(SampleData, oldFrames, oldFrames + frameCount + 1, channels))
+                            if (!GrowFrames(SampleData, capacity, oldFrames + frameCount + 2, channels))
                                 return fail(path + ": out of memory", false);
-                            std::memcpy(SampleData + oldFrames * channels, wave.Values(),
-                                        static_cast<size_t>(frameCount) * channels * 2);
+                            if (wave.Values() != SampleData + oldFrames * channels)
+                                std::memcpy(SampleData + oldFrames * channels, wave.Values(),
+                                            static_cast<size_t>(frameCount) * channels * 2);
+                            ClearFrames(SampleData, channels, oldFrames + frameCount, 2);
                         }
                     }
                     if (frameCount < 1) return fail(path + ": cannot be read as a sample file", false);
@@ -379,8 +404,9 @@ bool TPianoWaveTable::Compact() {
     }
     const int64_t newFrames = std::max<int64_t>(oldFrames + static_cast<int64_t>(Samples.size()), owned);
     if (newFrames * 2 * channels > INT32_MAX - 8) return false;
-    int16_t* block = nullptr;
-    if (!GrowFrames(block, 0, newFrames, channels)) return false;
+    // Zeroed, so room the owned blocks leave unused reads as silence.
+    auto* block = static_cast<int16_t*>(std::calloc(static_cast<size_t>(newFrames + 1) * channels, sizeof(int16_t)));
+    if (!block) return false;
 
     int64_t w = 0;
     int32_t previousOffset = 0;
