@@ -1,0 +1,239 @@
+#include "render/RenderSupport.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <numbers>
+
+#include "host/Performer.h"
+#include "host/SongPlayer.h"
+#include "support/TempDir.h"
+
+namespace norv::test {
+
+std::vector<float> Audio::Left(int64_t begin, int64_t count) const {
+    std::vector<float> r;
+    for (int64_t i = begin; i < begin + count && i < Frames(); ++i) r.push_back(samples[2 * static_cast<size_t>(i)]);
+    return r;
+}
+
+float Audio::Peak() const {
+    float p = 0;
+    for (float x : samples) p = std::max(p, std::fabs(x));
+    return p;
+}
+
+Audio RenderSong(host::Host& host, TQuirraPlug* plug, const host::MidiSong& song, int rate, int block, double tail) {
+    host::Performer performer(host, plug);
+    host::SongPlayer player(performer, song, rate, block, tail);
+    Audio a;
+    a.rate = rate;
+    std::vector<float> buffer(2 * static_cast<size_t>(block));
+    while (int32_t n = player.Next(buffer.data())) a.samples.insert(a.samples.end(), buffer.begin(), buffer.begin() + 2 * n);
+    return a;
+}
+
+TQuirraPlug* NewInstance(host::Host& host, int rate, const Knobs& knobs) {
+    TQuirraPlug* plug = host.CreateInstance();
+    if (!plug) {
+        ADD_FAILURE() << "the bundle refused to create an instance";
+        return nullptr;
+    }
+    plug->HostCommand(PlugCommand::SetSampleRate, 0, rate);
+    for (auto [index, value] : knobs) plug->HandleParameter(index, value, ParamFlag::Set | ParamFlag::MoveKnob);
+    return plug;
+}
+
+host::MidiSong OneNote(int key, double seconds) {
+    host::MidiSong song;
+    host::MidiEvent on;
+    on.type = host::MidiType::NoteOn;
+    on.data1 = static_cast<uint8_t>(key);
+    on.data2 = 100;
+    host::MidiEvent off = on;
+    off.type = host::MidiType::NoteOff;
+    off.seconds = seconds;
+    song.events = {on, off};
+    song.endSeconds = seconds;
+    return song;
+}
+
+Loop ReadLoopedSample(const std::filesystem::path& file) {
+    Loop loop;
+    SF_INFO info{};
+    SNDFILE* f = sf_open(file.c_str(), SFM_READ, &info);
+    if (!f) {
+        ADD_FAILURE() << file << ": cannot read the default set's sample (is the bundle built?)";
+        return loop;
+    }
+    SF_INSTRUMENT inst{};
+    if (sf_command(f, SFC_GET_INSTRUMENT, &inst, sizeof inst) == SF_TRUE && inst.loop_count > 0) {
+        loop.start = inst.loops[0].start;
+        loop.end = inst.loops[0].end;
+    } else {
+        ADD_FAILURE() << file << ": no loop";
+    }
+    loop.rate = info.samplerate;
+    std::vector<float> all(static_cast<size_t>(info.frames * info.channels));
+    sf_readf_float(f, all.data(), info.frames);
+    sf_close(f);
+    for (sf_count_t i = 0; i < info.frames; ++i) loop.left.push_back(all[static_cast<size_t>(i * info.channels)]);
+    return loop;
+}
+
+Audio ReadAudio(const std::filesystem::path& file) {
+    Audio a;
+    SF_INFO info{};
+    SNDFILE* f = sf_open(file.c_str(), SFM_READ, &info);
+    if (!f) {
+        ADD_FAILURE() << file << ": cannot read: " << sf_strerror(nullptr);
+        return a;
+    }
+    EXPECT_EQ(info.channels, 2) << file;
+    a.rate = info.samplerate;
+    a.samples.resize(static_cast<size_t>(info.frames * info.channels));
+    sf_readf_float(f, a.samples.data(), info.frames);
+    sf_close(f);
+    return a;
+}
+
+namespace {
+
+std::vector<double> HannWindowed(const std::vector<float>& x) {
+    const double n = static_cast<double>(x.size());
+    std::vector<double> w(x.size());
+    for (size_t i = 0; i < x.size(); ++i)
+        w[i] = (0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * (static_cast<double>(i) + 0.5) / n)) * x[i];
+    return w;
+}
+
+// |DTFT| of the windowed signal at f Hz.
+double Magnitude(const std::vector<double>& w, double rate, double f) {
+    const std::complex<double> step = std::polar(1.0, -2.0 * std::numbers::pi * f / rate);
+    std::complex<double> z = 1.0, sum = 0.0;
+    for (size_t i = 0; i < w.size(); ++i) {
+        sum += w[i] * z;
+        z *= step;
+        if ((i & 1023) == 1023) z /= std::abs(z);
+    }
+    return std::abs(sum);
+}
+
+}  // namespace
+
+double PeakFrequency(const std::vector<float>& x, double rate, double guess, double searchCents) {
+    const std::vector<double> w = HannWindowed(x);
+    // Coarse: a grid finer than the window's main lobe; then a golden-section
+    // search around the best point.
+    constexpr double kGridCents = 2.0;
+    double best = guess, bestMag = -1;
+    for (double c = -searchCents; c <= searchCents; c += kGridCents) {
+        const double f = guess * std::exp2(c / 1200.0);
+        const double m = Magnitude(w, rate, f);
+        if (m > bestMag) {
+            bestMag = m;
+            best = f;
+        }
+    }
+    double a = best * std::exp2(-kGridCents / 1200.0), b = best * std::exp2(kGridCents / 1200.0);
+    const double g = (std::sqrt(5.0) - 1.0) / 2.0;
+    double c = b - g * (b - a), d = a + g * (b - a);
+    double mc = Magnitude(w, rate, c), md = Magnitude(w, rate, d);
+    for (int i = 0; i < 40; ++i) {
+        if (mc > md) {
+            b = d;
+            d = c;
+            md = mc;
+            c = b - g * (b - a);
+            mc = Magnitude(w, rate, c);
+        } else {
+            a = c;
+            c = d;
+            mc = md;
+            d = a + g * (b - a);
+            md = Magnitude(w, rate, d);
+        }
+    }
+    return (a + b) / 2.0;
+}
+
+double Cents(double f, double reference) { return 1200.0 * std::log2(f / reference); }
+
+std::filesystem::path BundleFolder() { return std::filesystem::path(NORV_PLUGIN_PATH).parent_path(); }
+
+namespace {
+
+// The environment for norvkeys. Under the sanitizers, libraries that the
+// plug-in pulls in and that are unloaded with it leave the tables their
+// load-time constructors allocated; LeakSanitizer would report those at exit.
+// They are told apart by the loader's frame on their allocation stack.
+std::vector<std::string> ChildEnvironment() {
+    static TempDir dir;
+    static const std::filesystem::path suppressions = dir.Write("lsan.supp", "leak:_dl_init\n");
+    std::vector<std::string> env;
+    std::string asan = "fast_unwind_on_malloc=0", lsan = "suppressions=" + suppressions.string();
+    for (char** e = environ; *e; ++e) {
+        std::string entry = *e;
+        if (entry.starts_with("ASAN_OPTIONS="))
+            asan = entry.substr(13) + ":" + asan;
+        else if (entry.starts_with("LSAN_OPTIONS="))
+            lsan = entry.substr(13) + ":" + lsan;
+        else
+            env.push_back(entry);
+    }
+    env.push_back("ASAN_OPTIONS=" + asan);
+    env.push_back("LSAN_OPTIONS=" + lsan);
+    return env;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& strings) {
+    std::vector<char*> r;
+    for (std::string& s : strings) r.push_back(s.data());
+    r.push_back(nullptr);
+    return r;
+}
+
+}  // namespace
+
+CommandResult RunNorvkeys(const std::vector<std::string>& args) {
+    CommandResult r;
+    const std::string program = NORV_BUILD_DIR "/norvkeys";
+    if (access(program.c_str(), X_OK) != 0) {
+        ADD_FAILURE() << program << " is missing: build the norvkeys target before running these tests";
+        return r;
+    }
+    std::vector<std::string> argv = {program};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<std::string> env = ChildEnvironment();
+    std::vector<char*> cargs = Pointers(argv), cenv = Pointers(env);
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) {
+        ADD_FAILURE() << "pipe failed";
+        return r;
+    }
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(pipeFds[1], 1);
+        dup2(pipeFds[1], 2);
+        close(pipeFds[0]);
+        close(pipeFds[1]);
+        execve(program.c_str(), cargs.data(), cenv.data());
+        _exit(127);
+    }
+    close(pipeFds[1]);
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(pipeFds[0], buf, sizeof buf)) > 0) r.output.append(buf, static_cast<size_t>(n));
+    close(pipeFds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return r;
+}
+
+}  // namespace norv::test

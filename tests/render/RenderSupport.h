@@ -1,0 +1,65 @@
+// Helpers for the end-to-end render tests: the built bundle played in
+// process through the host side, the built norvkeys run as a user runs it,
+// audio files read back, and a pitch estimate.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "host/HostServices.h"
+#include "host/MidiFile.h"
+
+namespace norv::test {
+
+// Parameter settings in knob units: index, value.
+using Knobs = std::vector<std::pair<int, int32_t>>;
+
+// Interleaved stereo.
+struct Audio {
+    int rate = 0;
+    std::vector<float> samples;
+    int64_t Frames() const { return static_cast<int64_t>(samples.size() / 2); }
+    std::vector<float> Left(int64_t begin, int64_t count) const;
+    float Peak() const;
+};
+
+// Plays `song` on `plug` at `rate` in blocks of at most `block` frames, with `tail` seconds of ring-out.
+Audio RenderSong(host::Host& host, TQuirraPlug* plug, const host::MidiSong& song, int rate, int block = 256,
+                 double tail = 30.0);
+
+// A new instance at `rate` with `knobs` set (flags 0x11).
+TQuirraPlug* NewInstance(host::Host& host, int rate, const Knobs& knobs = {});
+
+// A song of one note: key, velocity 100, from 0 to `seconds`, ending there.
+host::MidiSong OneNote(int key, double seconds);
+
+struct Loop {
+    int64_t start = 0, end = 0;  // frames, as the file's sampler chunk gives them
+    int rate = 0;
+    std::vector<float> left;  // the whole file, first channel
+};
+// A sample of the bundle's default set with its first loop; fails the test when missing.
+Loop ReadLoopedSample(const std::filesystem::path& file);
+
+Audio ReadAudio(const std::filesystem::path& file);
+
+// Frequency in Hz of the strongest component within +-`searchCents` of
+// `guess`: the peak of the Hann-windowed spectrum, found to a small fraction
+// of a cent.
+double PeakFrequency(const std::vector<float>& x, double rate, double guess, double searchCents = 300.0);
+double Cents(double f, double reference);
+
+struct CommandResult {
+    int exitCode = -1;
+    std::string output;  // standard output and error
+};
+// Runs the built norvkeys with `args` (each passed as one argument); fails the
+// test when the program is missing.
+CommandResult RunNorvkeys(const std::vector<std::string>& args);
+
+std::filesystem::path BundleFolder();
+
+}  // namespace norv::test

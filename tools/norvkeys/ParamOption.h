@@ -1,0 +1,36 @@
+// --param INDEX|NAME=VALUE: a parameter set in knob units before rendering.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "plugin/QP_Def.h"
+
+namespace norv::tool {
+
+struct ParamSetting {
+    std::string Key;  // index or name, as given
+    int32_t Value = 0;
+};
+
+// Splits at the last '='; the value is a whole number. Throws std::runtime_error.
+ParamSetting ParseParamSetting(const std::string& text);
+
+// English names, index for index: decay, release, hardness, velhard, muffle,
+// velmuffle, velsens, stereo, tune, detune, stretch, treble, pantrem,
+// lforate, overdrive.
+const std::vector<std::string>& ParamAliases();
+
+// The instance's parameter names as UTF-8, without their "^b^a" prefix.
+std::vector<std::string> ParamNames(TQuirraPlug* plug);
+
+// The index `key` names: an index, one of `names` or an alias, without regard
+// to letter case. Throws std::runtime_error listing the names.
+int ResolveParam(const std::vector<std::string>& names, const std::string& key);
+
+// Checks the value against the knob's range and stores it (flags 0x11: set
+// and move the knob). Throws std::runtime_error naming the range.
+void ApplyParamSetting(TQuirraPlug* plug, const std::vector<std::string>& names, const ParamSetting& setting);
+
+}  // namespace norv::tool
