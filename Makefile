@@ -22,7 +22,7 @@ build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	./$(BUILD)/norvkeys params
+	./$(BUILD)/norvkeys render $(BUILD)/demo.mid -o demo.wav
 
 test: test-plain test-asan test-tsan
 

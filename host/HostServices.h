@@ -33,7 +33,7 @@ public:
     explicit Host(const std::string& pluginPath = DefaultPluginPath());
     // A plug-in linked into the program itself (unit tests).
     explicit Host(CreatePlugInstanceFn create);
-    ~Host();
+    virtual ~Host();
     Host(const Host&) = delete;
     Host& operator=(const Host&) = delete;
 

@@ -8,7 +8,9 @@
 namespace norv::host {
 
 PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {
-    handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // Kept mapped after dlclose: the libraries it pulls in (pixman, through
+    // cairo) allocate tables when they load that nothing frees on unload.
+    handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (!handle_) throw std::runtime_error(path + ": cannot load plug-in: " + dlerror());
     create_ = reinterpret_cast<CreatePlugInstanceFn>(dlsym(handle_, "CreatePlugInstance"));
     if (!create_) {

@@ -168,26 +168,10 @@ std::filesystem::path BundleFolder() { return std::filesystem::path(NORV_PLUGIN_
 
 namespace {
 
-// The environment for norvkeys. Under the sanitizers, libraries that the
-// plug-in pulls in and that are unloaded with it leave the tables their
-// load-time constructors allocated; LeakSanitizer would report those at exit.
-// They are told apart by the loader's frame on their allocation stack.
+// The environment for norvkeys: this process's own.
 std::vector<std::string> ChildEnvironment() {
-    static TempDir dir;
-    static const std::filesystem::path suppressions = dir.Write("lsan.supp", "leak:_dl_init\n");
     std::vector<std::string> env;
-    std::string asan = "fast_unwind_on_malloc=0", lsan = "suppressions=" + suppressions.string();
-    for (char** e = environ; *e; ++e) {
-        std::string entry = *e;
-        if (entry.starts_with("ASAN_OPTIONS="))
-            asan = entry.substr(13) + ":" + asan;
-        else if (entry.starts_with("LSAN_OPTIONS="))
-            lsan = entry.substr(13) + ":" + lsan;
-        else
-            env.push_back(entry);
-    }
-    env.push_back("ASAN_OPTIONS=" + asan);
-    env.push_back("LSAN_OPTIONS=" + lsan);
+    for (char** e = environ; *e; ++e) env.emplace_back(*e);
     return env;
 }
 
