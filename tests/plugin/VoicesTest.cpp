@@ -209,3 +209,26 @@ TEST_F(Voices, PitchChangeRecomputesTheStepOnly) {
 
 }  // namespace
 }  // namespace norv::test
+
+namespace norv::test {
+namespace {
+
+// Voices the host never killed go with the instance (the sanitizer build
+// would report them as leaks otherwise).
+TEST_F(Voices, DestroyFreesVoicesStillListed) {
+    WriteTestSet(dir.path() / "WavTables");
+    auto* p = static_cast<TTestPlug*>(CreateInstanceChecked(host.get(), 99));
+    ASSERT_NE(p, nullptr);
+    THostVoiceRecord record{};
+    record.InitVolume = 1;
+    record.InitPitch = 6000;
+    record.CurVolume = 1;
+    EXPECT_NE(p->StartVoice(&record, 1), -1);
+    EXPECT_NE(p->StartVoice(&record, 2), -1);
+    EXPECT_EQ(p->Voices->Count(), 2);
+    p->DestroyInstance();
+    EXPECT_TRUE(Process().Instances.Empty());
+}
+
+}  // namespace
+}  // namespace norv::test
