@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/Denormals.h"
+#include "engine/MixFast.h"
 #include "engine/MixReference.h"
 #include "engine/VoiceStart.h"
 #include "plugin/TestPlug.h"
@@ -17,6 +19,8 @@ void TTestPlug::RenderMix(float* dest, int32_t* frames) {
     const int32_t n = *frames;
     // An empty block adds nothing and moves no state.
     if (n <= 0) return;
+    // Denormals flushed for the whole block; the host gets its state back.
+    const TDenormalGuard denormals;
 
     if (MixCapacity < n) {
         const int32_t capacity = n + 64;
@@ -62,11 +66,13 @@ void TTestPlug::RenderMix(float* dest, int32_t* frames) {
 }
 
 void TTestPlug::RenderVoices(const TPianoWaveTable& table, int32_t n) {
-    const float overdrive = W.OverdriveAmount;
-    for (int32_t i = 0; i < Voices->Count(); ++i) {
-        TPianoVoice& v = *(*Voices)[i];
-        if (!v.Ended) RenderVoiceReference(v, table.SampleData, table.Stereo, overdrive, MixBuffer, n);
-    }
+    TVoiceBlock block;
+    block.Data = table.SampleData;
+    block.Stereo = table.Stereo;
+    block.Overdrive = W.OverdriveAmount;
+    block.Mix = MixBuffer;
+    block.Frames = n;
+    RenderVoiceList(ActiveVoiceRenderer(), *Voices, Voices->Count(), block);
 }
 
 }  // namespace norv
