@@ -38,7 +38,7 @@ public:
     }
     void NotifyParamChanged(intptr_t, intptr_t, intptr_t) override {}
     void DisplayHint(intptr_t tag, const char* text) override { hints[tag] = text; }
-    void NotifyVoiceEnded(intptr_t, intptr_t) override {}
+    void NotifyVoiceEnded(intptr_t voiceTag, intptr_t code) override { ended.push_back({voiceTag, code}); }
     void LockProcessing() override { ++locks; }
     void UnlockProcessing() override { ++unlocks; }
     void ComputeVoiceGains(float* l, float* r, float, float v) override { *l = *r = v; }
@@ -48,6 +48,7 @@ public:
     std::vector<std::pair<intptr_t, intptr_t>> dispatches;
     std::vector<std::string> status;
     std::map<intptr_t, std::string> hints;
+    std::vector<std::pair<intptr_t, intptr_t>> ended;
     int locks = 0, unlocks = 0;
 };
 
@@ -172,6 +173,33 @@ TEST_F(Abi, CommandsEventsAndTwoInstances) {
     EXPECT_EQ(a->HandleParameter(7, 1000, 0x15), 1000);
     EXPECT_EQ(host.hints[1], "100%");
     a->DestroyInstance();
+}
+
+TEST_F(Abi, TheNinthNoteUnderPolyphonyEightStealsTheQuietest) {
+    TQuirraPlug* p = create(&host, 3);
+    ASSERT_NE(p, nullptr);
+    p->HostCommand(4, 0, 44100);
+    EXPECT_EQ(p->HandleEvent(1, 8, 0), 0);
+    THostVoiceRecord records[9] = {};
+    intptr_t handles[9];
+    std::vector<float> out(2 * 64);
+    for (int i = 0; i < 9; ++i) {
+        records[i].InitVolume = 1.0f;
+        records[i].InitPitch = 6000;
+        records[i].CurVolume = 1.0f;
+        // Same key, one block apart: the earliest has decayed the most.
+        handles[i] = p->StartVoice(&records[i], 100 + i);
+        ASSERT_NE(handles[i], -1) << i;
+        int32_t frames = 64;
+        p->RenderMix(out.data(), &frames);
+        if (i < 8) EXPECT_TRUE(host.ended.empty()) << i;
+    }
+    // The ninth start marked the first voice ended; the block after it reports it.
+    ASSERT_EQ(host.ended.size(), 1u);
+    EXPECT_EQ(host.ended[0].first, 100);
+    EXPECT_EQ(host.ended[0].second, -1);
+    for (intptr_t h : handles) p->KillVoice(h);
+    p->DestroyInstance();
 }
 
 }  // namespace
