@@ -66,43 +66,69 @@ const std::string& WaveFile(int channels, uint32_t rate) {
     return path;
 }
 
-// The converter on 16-bit frames in memory, 44.1 -> 48 kHz; 16-bit output
-// is what the loader asks for.
+// The converter on frames in memory, 44.1 -> 48 kHz unless told; 16-bit
+// output is what the loader asks for. Throughput counts the bytes of 16-bit
+// input also for float input (as a 16-bit file of the same length).
 void Convert(benchmark::State& state, int channels, TResampleKernels kernels,
-             TSampleFormat output = TSampleFormat::Int16) {
+             TSampleFormat output = TSampleFormat::Int16, bool floatInput = false, double to = 48000) {
+    if (!ResampleKernelsAvailable(kernels)) return state.SkipWithError("kernels not available on this CPU");
     const std::vector<int16_t>& v = Source(channels);
+    std::vector<float> f;
+    if (floatInput)
+        for (int16_t x : v) f.push_back(static_cast<float>(x) / 32768.0f);
     TResampler resampler(2, kernels);
     for (auto _ : state) {
         TWAVSample s;
         s.Channels = static_cast<uint8_t>(channels);
         s.Frames = SourceFrames;
         s.SampleRate = 44100;
-        s.Data = TSampleBlock::Borrow(v.data(), v.size() * 2);
-        resampler.Convert(s, 48000, output);
+        if (floatInput) {
+            s.Format = TSampleFormat::Float32;
+            s.Data = TSampleBlock::Borrow(f.data(), f.size() * 4);
+        } else {
+            s.Data = TSampleBlock::Borrow(v.data(), v.size() * 2);
+        }
+        resampler.Convert(s, to, output);
         benchmark::DoNotOptimize(s.Data.Data());
     }
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(v.size() * 2));
 }
 
-void BM_ConvertMonoReference(benchmark::State& s) { Convert(s, 1, TResampleKernels::Reference); }
-void BM_ConvertMonoFast(benchmark::State& s) { Convert(s, 1, TResampleKernels::Best); }
-void BM_ConvertStereoReference(benchmark::State& s) { Convert(s, 2, TResampleKernels::Reference); }
-void BM_ConvertStereoFast(benchmark::State& s) { Convert(s, 2, TResampleKernels::Best); }
-void BM_ConvertStereoAVX2(benchmark::State& s) {
-    if (!ResampleKernelsAvailable(TResampleKernels::AVX2)) return s.SkipWithError("no AVX2 here");
-    Convert(s, 2, TResampleKernels::AVX2);
-}
-void BM_ConvertStereoPortable(benchmark::State& s) { Convert(s, 2, TResampleKernels::Portable); }
-void BM_ConvertStereoFastFloatOut(benchmark::State& s) {
-    Convert(s, 2, TResampleKernels::Best, TSampleFormat::Float32);
-}
+constexpr auto Best = TResampleKernels::Best, AVX512 = TResampleKernels::AVX512, AVX2 = TResampleKernels::AVX2,
+               Portable = TResampleKernels::Portable, Reference = TResampleKernels::Reference;
+
+void BM_ConvertMonoReference(benchmark::State& s) { Convert(s, 1, Reference); }
+void BM_ConvertStereoReference(benchmark::State& s) { Convert(s, 2, Reference); }
+void BM_ConvertMonoFast(benchmark::State& s) { Convert(s, 1, Best); }
+void BM_ConvertStereoFast(benchmark::State& s) { Convert(s, 2, Best); }
+void BM_ConvertMonoAVX512(benchmark::State& s) { Convert(s, 1, AVX512); }
+void BM_ConvertStereoAVX512(benchmark::State& s) { Convert(s, 2, AVX512); }
+void BM_ConvertMonoAVX2(benchmark::State& s) { Convert(s, 1, AVX2); }
+void BM_ConvertStereoAVX2(benchmark::State& s) { Convert(s, 2, AVX2); }
+void BM_ConvertMonoPortable(benchmark::State& s) { Convert(s, 1, Portable); }
+void BM_ConvertStereoPortable(benchmark::State& s) { Convert(s, 2, Portable); }
+void BM_ConvertStereoFastFloatOut(benchmark::State& s) { Convert(s, 2, Best, TSampleFormat::Float32); }
+// Float sources (24-bit files decode to float).
+void BM_ConvertStereoFastFloatIn(benchmark::State& s) { Convert(s, 2, Best, TSampleFormat::Int16, true); }
+void BM_ConvertStereoAVX2FloatIn(benchmark::State& s) { Convert(s, 2, AVX2, TSampleFormat::Int16, true); }
+// Down: a step above 1 reads wider spans of the source.
+void BM_ConvertStereoFastDown(benchmark::State& s) { Convert(s, 2, Best, TSampleFormat::Int16, false, 40000); }
+void BM_ConvertStereoAVX2Down(benchmark::State& s) { Convert(s, 2, AVX2, TSampleFormat::Int16, false, 40000); }
 BENCHMARK(BM_ConvertMonoReference)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ConvertMonoFast)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConvertStereoReference)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ConvertMonoFast)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConvertStereoFast)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ConvertMonoAVX512)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ConvertStereoAVX512)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ConvertMonoAVX2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConvertStereoAVX2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ConvertMonoPortable)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConvertStereoPortable)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ConvertStereoFastFloatOut)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ConvertStereoFastFloatIn)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ConvertStereoAVX2FloatIn)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ConvertStereoFastDown)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ConvertStereoAVX2Down)->Unit(benchmark::kMillisecond);
 
 // Map, walk and copy out the frames, no conversion.
 void BM_ParseDecodeStereo(benchmark::State& state) {

@@ -18,7 +18,7 @@ using resample::BlockFrames;
 
 bool CpuRunsAVX2() {
 #if defined(__x86_64__) || defined(__i386__)
-    return __builtin_cpu_supports("avx2");
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
 #else
     return false;
 #endif
@@ -26,7 +26,8 @@ bool CpuRunsAVX2() {
 
 bool CpuRunsAVX512() {
 #if defined(__x86_64__) || defined(__i386__)
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512dq");
 #else
     return false;
 #endif
@@ -53,32 +54,34 @@ const resample::TKernelTable* TableFor(TResampleKernels kernels) {
 
 const resample::TKernelTable& resample::BestKernels() { return *TableFor(TResampleKernels::Best); }
 
-double resample::FillPositions(const TKernelTable& kernels, double p, double step, const TLoop& loop, int32_t count,
-                               int32_t* idx, float* z, bool& wrapped) {
+int32_t resample::ExactRun(double p, double step, const TLoop& loop, int32_t maxCount, double& s) {
     // Shorter stretches are not worth the set-up.
     constexpr int32_t MinRun = 16;
+    if (!(p > 0) || maxCount < MinRun) return 0;
+    int exponent;
+    std::frexp(p, &exponent);
+    const double top = std::ldexp(1.0, exponent);  // p lies in [top / 2, top)
+    // The rounded step; the same from a neighbour of other parity means it
+    // is no tie, so it is the same from every position in the binade.
+    s = (p + step) - p;
+    const double below = std::nextafter(p, 0.0);
+    if (!(s > 0) || (below + step) - below != s) return 0;
+    // Two steps to spare: each sum stays below the binade's top (one grid)
+    // and the last position short of the loop's end.
+    double room = (top - step - p) / s;
+    if (loop.active) room = std::min(room, (loop.end - p) / s);
+    room -= 2;
+    if (!(room >= MinRun)) return 0;
+    return static_cast<int32_t>(std::min<double>(room, maxCount));
+}
+
+double resample::FillPositions(const TKernelTable& kernels, double p, double step, const TLoop& loop, int32_t count,
+                               int32_t* idx, float* z, bool& wrapped) {
     const double loopLength = static_cast<double>(loop.end - loop.start);
     int32_t n = 0;
     while (n < count) {
-        int32_t run = 0;
         double s = 0;
-        if (p > 0 && count - n >= MinRun) {
-            int exponent;
-            std::frexp(p, &exponent);
-            const double top = std::ldexp(1.0, exponent);  // p lies in [top / 2, top)
-            // The rounded step; the same from a neighbour of other parity means
-            // it is no tie, so it is the same from every position in the binade.
-            s = (p + step) - p;
-            const double below = std::nextafter(p, 0.0);
-            if (s > 0 && (below + step) - below == s) {
-                // Two steps to spare: each sum stays below the binade's top
-                // (one grid) and the last position short of the loop's end.
-                double room = (top - step - p) / s;
-                if (loop.active) room = std::min(room, (loop.end - p) / s);
-                room -= 2;
-                if (room >= MinRun) run = static_cast<int32_t>(std::min<double>(room, count - n));
-            }
-        }
+        const int32_t run = ExactRun(p, step, loop, count - n, s);
         if (run > 0) {
             kernels.positions(p, s, run, idx + n, z + n);
             p += static_cast<double>(run) * s;  // exact, as every p + k s
@@ -231,13 +234,21 @@ void TResampler::RunFast(void* out, bool out16) {
     int32_t* idx = blockIndex_.data();
     float* zs = blockFraction_.data();
     int32_t produced = 0;
+    const resample::TLoop loop{looping_, loopStart_, loopEnd_};
     while (produced < outputLength_) {
-        const int32_t count = std::min(BlockFrames, outputLength_ - produced);
-        bool wrapped = false;
-        position_ = resample::FillPositions(*kernels_, position_, step_, {looping_, loopStart_, loopEnd_}, count, idx, zs,
-                                            wrapped);
-
+        const int32_t blockFrames = std::min(BlockFrames, outputLength_ - produced);
         auto* blockOut = static_cast<uint8_t*>(out) + static_cast<size_t>(produced) * outFrameBytes;
+        produced += blockFrames;
+        const int32_t done = Stepped(blockFrames, blockOut, out16);
+        blockOut += static_cast<size_t>(done) * outFrameBytes;
+        const int32_t count = blockFrames - done;
+        if (count == 0) {
+            ReportProgress(produced, outputLength_);
+            continue;
+        }
+
+        bool wrapped = false;
+        position_ = resample::FillPositions(*kernels_, position_, step_, loop, count, idx, zs, wrapped);
         if (!wrapped && resample::IsInterior(idx[0], src.frames) && resample::IsInterior(idx[count - 1], src.frames)) {
             kernels_->run(src, idx, zs, count, blockOut, out16);
         } else {
@@ -254,9 +265,24 @@ void TResampler::RunFast(void* out, bool out16) {
                 n = m;
             }
         }
-        produced += count;
         ReportProgress(produced, outputLength_);
     }
+}
+
+int32_t TResampler::Stepped(int32_t count, void* out, bool out16) {
+    if (!kernels_->stepped) return 0;
+    double s = 0;
+    const int32_t run = resample::ExactRun(position_, step_, {looping_, loopStart_, loopEnd_}, count, s);
+    if (run == 0) return 0;
+    int32_t first, last;
+    float z;
+    resample::SplitPosition(position_, first, z);
+    resample::SplitPosition(position_ + static_cast<double>(run - 1) * s, last, z);
+    const int32_t frames = lastFrame_ + 1;
+    if (!resample::IsInterior(first, frames) || !resample::IsInterior(last, frames)) return 0;
+    const int32_t done = kernels_->stepped({data_, frames, channels_, isFloat_}, position_, s, run, out, out16);
+    position_ += static_cast<double>(done) * s;  // exact, as every p + k s
+    return done;
 }
 
 void SetSampleRate(TWAVSample& sample, int mode, double rate) {

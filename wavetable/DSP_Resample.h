@@ -59,6 +59,9 @@ private:
     void Advance();
     void RunReference(void* out, bool out16);
     void RunFast(void* out, bool out16);
+    // The first frames of a block in one call where the kernels allow it;
+    // returns how many.
+    int32_t Stepped(int32_t count, void* out, bool out16);
     void Edge(int32_t i, float z, void* out, size_t frame, bool out16);
 
     int mode_;

@@ -46,6 +46,22 @@ constexpr float K3_3 = 5.0f / 48.0f, K3_2 = -11.0f / 16.0f, K3_1 = 37.0f / 24.0f
 constexpr float K4_3 = 1.0f / 48.0f, K4_2 = -1.0f / 16.0f, K4_1 = 1.0f / 24.0f;
 constexpr float K5_3 = -1.0f / 24.0f, K5_2 = 5.0f / 24.0f, K5_1 = -5.0f / 12.0f;
 
+// For 16-bit output the faster paths take 16-bit values as they are,
+// without the 1/32768: every intermediate is then the scalar one times 2^15
+// exactly, but for results so tiny that they round to 0 either way. With
+// 16-bit sources the sums and differences are integers of at most 17 bits
+// (times 2^-15 or not): a constant with a power-of-two denominator and a
+// numerator below 256 times one of them is exact, so adding the product with
+// a fused multiply-add rounds just as the separate add does.
+constexpr bool ExactOnInt17(float k) {
+    double m = k < 0 ? -static_cast<double>(k) : static_cast<double>(k);
+    for (int e = 0; e < 24 && static_cast<double>(static_cast<int64_t>(m)) != m; ++e) m *= 2;
+    return static_cast<double>(static_cast<int64_t>(m)) == m && m * 65536.0 < 16777216.0;
+}
+static_assert(ExactOnInt17(K0_3) && ExactOnInt17(K0_2) && ExactOnInt17(K0_1) && ExactOnInt17(K1_3) &&
+              ExactOnInt17(K1_1) && ExactOnInt17(K2_2) && ExactOnInt17(K3_2) && ExactOnInt17(K4_2));
+static_assert(!ExactOnInt17(K1_2) && !ExactOnInt17(K2_3) && !ExactOnInt17(K5_1));
+
 // x(-2) ... x(3) around the output position, z = fraction - 0.5. Passes
 // through x(0) at z = -0.5 and x(1) at z = 0.5.
 inline float Interpolate6(float xm2, float xm1, float x0, float x1, float x2, float x3, float z) {
@@ -96,10 +112,19 @@ using TToInt16Kernel = void (*)(const float* in, int16_t* out, size_t count);
 // guarantees that every such sum is exact (see FillPositions).
 using TPositionKernel = void (*)(double p0, double s, int32_t count, int32_t* idx, float* z);
 
+// Frames at positions p0 + k s, k = 0 ... count - 1, computing the positions
+// on the way: the caller guarantees that every such sum is exact and that
+// the first and the last position are interior. Returns how many frames it
+// computed from the start: it may leave fewer than a vector's worth, and
+// more near the end of the source.
+using TSteppedKernel = int32_t (*)(const TSourceView& src, double p0, double s, int32_t count, void* out,
+                                   bool out16);
+
 struct TKernelTable {
     TRunKernel run;
     TToInt16Kernel toInt16;
     TPositionKernel positions;
+    TSteppedKernel stepped;
 };
 
 const TKernelTable& PortableKernels();
@@ -125,6 +150,10 @@ struct TLoop {
     int32_t start;
     int32_t end;  // exclusive
 };
+
+// How many positions from p on are p + k s with one rounded step s, exactly
+// (see FillPositions); at most maxCount, 0 when not worth it.
+int32_t ExactRun(double p, double step, const TLoop& loop, int32_t maxCount, double& s);
 
 // Positions of `count` output frames from p on, exactly as repeating
 //   p += step; if looping, while p >= end: p -= length
