@@ -46,7 +46,7 @@ bench: build
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNORV_FUZZ=ON
-	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
 	@for f in $(FUZZ_BUILD)/tests/fuzz_*; do \
 	  name=$${f##*/fuzz_}; corpus=$(FUZZ_BUILD)/corpus/$$name; mkdir -p $$corpus; \
 	  echo "== $$name ($(FUZZ_SECONDS) s)"; \
