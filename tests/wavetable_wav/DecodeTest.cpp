@@ -10,34 +10,13 @@
 #include "support/TempDir.h"
 #include "support/WaveWriter.h"
 #include "wavetable/WAV.h"
+#include "wavetable_wav/ParsedSample.h"
 
 namespace norv {
 namespace {
 
 using test::WaveFormat;
 using test::WaveWriter;
-
-struct Parsed {
-    int result;
-    TWAVSample sample;
-};
-
-Parsed ParseBytes(const std::string& bytes) {
-    Parsed p{};
-    TParseWAV parser;
-    p.result = parser.Parse(p.sample, bytes.data(), bytes.size());
-    return p;
-}
-
-std::vector<float> Floats(const TWAVSample& s) {
-    const auto* v = static_cast<const float*>(s.Data.Data());
-    return std::vector<float>(v, v + static_cast<size_t>(s.Frames) * s.Channels);
-}
-
-std::vector<int16_t> Values16(const TWAVSample& s) {
-    const auto* v = static_cast<const int16_t*>(s.Data.Data());
-    return std::vector<int16_t>(v, v + static_cast<size_t>(s.Frames) * s.Channels);
-}
 
 TEST(DecodeWAV, IntegerPcmBecomesFloat) {
     // 24-bit: full scale 2^23.

@@ -8,6 +8,7 @@
 #include "support/TempDir.h"
 #include "support/WaveWriter.h"
 #include "wavetable/WAV.h"
+#include "wavetable_wav/ParsedSample.h"
 
 namespace norv {
 namespace {
@@ -19,23 +20,6 @@ using test::WaveWriter;
 
 const WaveFormat Mono16 = WaveFormat::Pcm(1, 44100, 16);
 const std::string FourFrames = Pcm16({100, -200, 300, -400});
-
-struct Parsed {
-    int result;
-    TWAVSample sample;
-};
-
-Parsed ParseBytes(const std::string& bytes) {
-    Parsed p{};
-    TParseWAV parser;
-    p.result = parser.Parse(p.sample, bytes.data(), bytes.size());
-    return p;
-}
-
-std::vector<int16_t> Values16(const TWAVSample& s) {
-    const auto* v = static_cast<const int16_t*>(s.Data.Data());
-    return std::vector<int16_t>(v, v + static_cast<size_t>(s.Frames) * s.Channels);
-}
 
 TEST(ParseWAV, PlainFileAndSampleDefaults) {
     const Parsed p = ParseBytes(WaveWriter().Format(Mono16).Data(FourFrames).Bytes());
