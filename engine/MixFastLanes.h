@@ -5,26 +5,7 @@
 // the compiler from fusing a multiply and an add that the routines keep apart.
 #pragma once
 
-#if defined(__clang__)
-#pragma clang fp contract(off)
-#elif defined(__GNUC__)
-#pragma GCC optimize("fp-contract=off")
-#endif
-
-#if defined(__x86_64__)
-// Under the optimize pragma g++ 12 takes the intrinsics' deliberately
-// undefined registers for uninitialised variables; the warning concerns
-// the header only.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-#include <immintrin.h>
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
-#endif
+#include "toolkit/ExactSimd.h"
 
 #include <cstdint>
 

@@ -107,4 +107,19 @@ void TWAVSample::MakeLoopConsistent() {
     if (LoopEnd < 0) ClearLoop();
 }
 
+TWAVSample TWAVSample::Clone() const {
+    TWAVSample c;
+    c.Channels = Channels;
+    c.Format = Format;
+    c.Frames = Frames;
+    c.SampleRate = SampleRate;
+    c.LoopStart = LoopStart;
+    c.LoopEnd = LoopEnd;
+    c.Alternating = Alternating;
+    c.RootNote = RootNote;
+    c.FineTune = FineTune;
+    c.Data = TSampleBlock::CopyOf(Data.Data(), Data.Size());
+    return c;
+}
+
 }  // namespace norv

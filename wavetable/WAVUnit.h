@@ -73,6 +73,8 @@ public:
 
     // Empty: stereo, 16-bit, 44100 Hz, no loop, root note 60.
     void Reset();
+    // Every field, with a data block of its own.
+    TWAVSample Clone() const;
 
     // Bytes per frame: 2, 4 or 8.
     int32_t FrameSize() const { return Channels * (Format == TSampleFormat::Int16 ? 2 : 4); }

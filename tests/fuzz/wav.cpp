@@ -19,18 +19,6 @@ void Check(bool condition) {
     if (!condition) std::abort();
 }
 
-TWAVSample Copy(const TWAVSample& s) {
-    TWAVSample c;
-    c.Channels = s.Channels;
-    c.Format = s.Format;
-    c.SampleRate = s.SampleRate;
-    c.Frames = s.Frames;
-    c.LoopStart = s.LoopStart;
-    c.LoopEnd = s.LoopEnd;
-    c.Data = TSampleBlock::CopyOf(s.Data.Data(), s.Data.Size());
-    return c;
-}
-
 void CheckSample(const TWAVSample& s) {
     Check(s.Channels == 1 || s.Channels == 2);
     Check(s.Frames >= 0);
@@ -66,7 +54,7 @@ void Convert(const TWAVSample& parsed) {
     const double expected = static_cast<double>(parsed.Frames) * 48000.0 / parsed.SampleRate;
     if (parsed.Frames == 0 || !(parsed.SampleRate >= 100) || expected > 200000) return;
     for (TSampleFormat output : {TSampleFormat::Float32, TSampleFormat::Int16}) {
-        TWAVSample reference = Copy(parsed), fast = Copy(parsed);
+        TWAVSample reference = parsed.Clone(), fast = parsed.Clone();
         TResampler(2, TResampleKernels::Reference).Convert(reference, 48000, output);
         TResampler(2, TResampleKernels::Best).Convert(fast, 48000, output);
         CheckSample(reference);

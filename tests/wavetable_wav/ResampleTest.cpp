@@ -34,18 +34,6 @@ TWAVSample SampleF(int channels, const std::vector<float>& values, double rate) 
     return s;
 }
 
-TWAVSample Copy(const TWAVSample& s) {
-    TWAVSample c;
-    c.Channels = s.Channels;
-    c.Format = s.Format;
-    c.SampleRate = s.SampleRate;
-    c.Frames = s.Frames;
-    c.LoopStart = s.LoopStart;
-    c.LoopEnd = s.LoopEnd;
-    c.Data = TSampleBlock::CopyOf(s.Data.Data(), s.Data.Size());
-    return c;
-}
-
 std::vector<float> Floats(const TWAVSample& s) {
     const auto* v = static_cast<const float*>(s.Data.Data());
     return std::vector<float>(v, v + static_cast<size_t>(s.Frames) * s.Channels);
@@ -304,7 +292,7 @@ TEST(Resample, FastPathsMatchTheReference) {
                     for (double ratio : ratios) {
                         for (int loop = 0; loop < 4; ++loop) {
                             for (TSampleFormat output : {TSampleFormat::Float32, TSampleFormat::Int16}) {
-                                TWAVSample a = Copy(source), b = Copy(source);
+                                TWAVSample a = source.Clone(), b = source.Clone();
                                 // No loop, a loop to the end, a one-frame loop at the end, a loop before the end.
                                 const int32_t starts[] = {-1, frames / 3, frames - 1, 0};
                                 const int32_t ends[] = {INT32_MAX, frames - 1, frames - 1, frames / 2};
