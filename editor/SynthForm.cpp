@@ -3,8 +3,8 @@
 #include "editor/SynthLayout.h"
 #include "plugin/TestPlug.h"
 #include "toolkit/Application.h"
-#include "toolkit/Cp936.h"
-#include "toolkit/NumberFormat.h"
+#include "base/Cp936.h"
+#include "base/NumberFormat.h"
 #include "wavetable/WavTables.h"
 
 namespace norv {

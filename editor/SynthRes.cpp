@@ -3,7 +3,7 @@
 #include "editor/CommonQuickControls.h"
 #include "editor/SynthForm.h"
 #include "plugin/TestPlug.h"
-#include "toolkit/Cp936.h"
+#include "base/Cp936.h"
 
 namespace norv {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "toolkit/Relaxed.h"
+#include "base/Relaxed.h"
 
 namespace norv {
 

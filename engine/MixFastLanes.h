@@ -5,7 +5,7 @@
 // the compiler from fusing a multiply and an add that the routines keep apart.
 #pragma once
 
-#include "toolkit/ExactSimd.h"
+#include "base/ExactSimd.h"
 
 #include <cstdint>
 

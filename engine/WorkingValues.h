@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "toolkit/Relaxed.h"
+#include "base/Relaxed.h"
 
 namespace norv {
 

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "toolkit/NumberFormat.h"
+#include "base/NumberFormat.h"
 
 namespace norv::host {
 

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "toolkit/Cp936.h"
+#include "base/Cp936.h"
 
 namespace norv::host {
 

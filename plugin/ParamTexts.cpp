@@ -6,8 +6,8 @@
 
 #include "editor/SynthLayout.h"
 #include "plugin/QP_NativePlug.h"
-#include "toolkit/Cp936.h"
-#include "toolkit/NumberFormat.h"
+#include "base/Cp936.h"
+#include "base/NumberFormat.h"
 
 namespace norv {
 

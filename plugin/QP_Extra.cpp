@@ -10,7 +10,7 @@
 #include "plugin/QP_NativePlug.h"
 #include "plugin/TestPlug.h"
 #include "toolkit/Application.h"
-#include "toolkit/Cp936.h"
+#include "base/Cp936.h"
 #include "toolkit/MessageBox.h"
 
 namespace norv {

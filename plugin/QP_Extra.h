@@ -8,7 +8,7 @@
 
 #include "plugin/QP_Def.h"
 #include "toolkit/Controls.h"
-#include "toolkit/QuickList.h"
+#include "base/QuickList.h"
 
 namespace norv {
 

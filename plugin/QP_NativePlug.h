@@ -10,8 +10,8 @@
 
 #include "engine/AudioRenderer.h"
 #include "plugin/QP_Def.h"
-#include "toolkit/ProgressHook.h"
-#include "toolkit/Relaxed.h"
+#include "base/ProgressHook.h"
+#include "base/Relaxed.h"
 
 namespace norv {
 

@@ -6,7 +6,7 @@
 #include "editor/SynthForm.h"
 #include "editor/SynthRes.h"
 #include "plugin/QP_Extra.h"
-#include "toolkit/Cp936.h"
+#include "base/Cp936.h"
 #include "wavetable/WavTables.h"
 
 namespace norv {

@@ -11,8 +11,8 @@
 #include "engine/WorkingValues.h"
 #include "plugin/QP_NativePlug.h"
 #include "toolkit/Controls.h"
-#include "toolkit/QuickList.h"
-#include "toolkit/Relaxed.h"
+#include "base/QuickList.h"
+#include "base/Relaxed.h"
 
 namespace norv {
 

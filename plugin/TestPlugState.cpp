@@ -5,7 +5,7 @@
 
 #include "editor/SynthForm.h"
 #include "plugin/TestPlug.h"
-#include "toolkit/TextCase.h"
+#include "base/TextCase.h"
 #include "wavetable/WavTables.h"
 
 namespace norv {

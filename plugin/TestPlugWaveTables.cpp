@@ -7,7 +7,7 @@
 #include "plugin/TestPlug.h"
 #include "toolkit/Application.h"
 #include "toolkit/MessageBox.h"
-#include "toolkit/TextCase.h"
+#include "base/TextCase.h"
 #include "wavetable/Library.h"
 #include "wavetable/WavTables.h"
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "toolkit/Cp936.h"
+#include "base/Cp936.h"
 #include "toolkit/X11MessageDialog.h"
 
 namespace norv::tk {

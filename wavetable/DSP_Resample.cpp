@@ -8,8 +8,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "toolkit/NumberFormat.h"
-#include "toolkit/ProgressHook.h"
+#include "base/NumberFormat.h"
+#include "base/ProgressHook.h"
 
 namespace norv {
 namespace {

@@ -7,7 +7,7 @@
 // follows them.
 #pragma once
 
-#include "toolkit/ExactSimd.h"
+#include "base/ExactSimd.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "toolkit/NumberFormat.h"
+#include "base/NumberFormat.h"
 #include "wavetable/FileSystem.h"
 
 namespace norv {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "toolkit/TextCase.h"
+#include "base/TextCase.h"
 #include "wavetable/FileSystem.h"
 #include "wavetable/WavTables.h"
 

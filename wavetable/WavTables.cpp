@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "engine/AudioRenderer.h"
-#include "toolkit/TextCase.h"
+#include "base/TextCase.h"
 #include "wavetable/AbcString.h"
 #include "wavetable/FileSystem.h"
 #include "wavetable/IniFile.h"

@@ -11,7 +11,7 @@
 #include "RenderCompare.h"
 #include "TestSet.h"
 #include "support/PluginFixture.h"
-#include "toolkit/QuickList.h"
+#include "base/QuickList.h"
 #include "wavetable/WavTables.h"
 
 namespace norv::test {

@@ -22,7 +22,7 @@
 #include <thread>
 #include <vector>
 
-#include "toolkit/Cp936.h"
+#include "base/Cp936.h"
 #include "toolkit/MessageBox.h"
 #include "toolkit/MessageDialogView.h"
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "toolkit/Cp936.h"
+#include "base/Cp936.h"
 #include "toolkit/MessageDialogView.h"
 
 namespace norv::tk {

@@ -9,7 +9,7 @@
 #include "plugin/QP_Extra.h"
 #include "support/PluginFixture.h"
 #include "toolkit/Application.h"
-#include "toolkit/Cp936.h"
+#include "base/Cp936.h"
 #include "toolkit/PopupMenu.h"
 #include "wavetable/WavTables.h"
 

@@ -5,7 +5,7 @@
 
 #include "editor/SynthForm.h"
 #include "support/PluginFixture.h"
-#include "toolkit/Cp936.h"
+#include "base/Cp936.h"
 
 namespace norv::test {
 namespace {

@@ -1,6 +1,6 @@
 #include "support/PluginFixture.h"
 
-#include "toolkit/Cp936.h"
+#include "base/Cp936.h"
 
 namespace norv::test {
 

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "toolkit/ProgressHook.h"
+#include "base/ProgressHook.h"
 #include "wavetable/DSP_Resample.h"
 #include "wavetable/DSP_Resample_Kernels.h"
 

@@ -14,7 +14,7 @@
 #include "host/MidiWriter.h"
 #include "tools/mkdemo/Notation.h"
 #include "tools/mkdemo/Score.h"
-#include "toolkit/NumberFormat.h"
+#include "base/NumberFormat.h"
 
 namespace norv::demo {
 

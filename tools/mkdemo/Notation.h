@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "toolkit/NumberFormat.h"
+#include "base/NumberFormat.h"
 
 namespace norv::demo {
 

@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "toolkit/TextCase.h"
+#include "base/TextCase.h"
 
 namespace norv::tool {
 namespace {

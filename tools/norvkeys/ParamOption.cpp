@@ -3,8 +3,8 @@
 #include <charconv>
 #include <stdexcept>
 
-#include "toolkit/Cp936.h"
-#include "toolkit/TextCase.h"
+#include "base/Cp936.h"
+#include "base/TextCase.h"
 
 namespace norv::tool {
 namespace {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "host/HostServices.h"
-#include "toolkit/Cp936.h"
+#include "base/Cp936.h"
 #include "tools/norvkeys/Commands.h"
 #include "tools/norvkeys/Json.h"
 #include "tools/norvkeys/TextColumns.h"

@@ -4,9 +4,9 @@
 #include <stdexcept>
 
 #include "host/StateStream.h"
-#include "toolkit/Cp936.h"
-#include "toolkit/NumberFormat.h"
-#include "toolkit/TextCase.h"
+#include "base/Cp936.h"
+#include "base/NumberFormat.h"
+#include "base/TextCase.h"
 #include "wavetable/IniFile.h"
 #include "wavetable/WavTables.h"
 

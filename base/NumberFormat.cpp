@@ -1,4 +1,4 @@
-#include "toolkit/NumberFormat.h"
+#include "base/NumberFormat.h"
 
 #include <cctype>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "toolkit/Cp936.h"
+#include "base/Cp936.h"
 
 #include <iconv.h>
 

@@ -1,4 +1,4 @@
-#include "toolkit/ProgressHook.h"
+#include "base/ProgressHook.h"
 
 #include <atomic>
 
