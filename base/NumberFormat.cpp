@@ -14,6 +14,11 @@ std::string FormatFixed(double value, int width, int decimals) {
     return text;
 }
 
+std::string PercentText(int32_t a, int32_t b) {
+    const double q = b == 0 ? 0.0 : static_cast<double>(a) / static_cast<double>(b) * 100.0;
+    return std::to_string(static_cast<long long>(std::nearbyint(q))) + "%";
+}
+
 long long RoundEven(long double value) { return std::llrint(value); }
 
 std::optional<double> ParseDecimal(std::string_view text) {

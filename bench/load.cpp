@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/AudioRenderer.h"
 #include "wavetable/WavTables.h"
 
 namespace {
@@ -67,11 +66,9 @@ BenchSet& Set() {
 
 void LoadAt(benchmark::State& state, int rate) {
     BenchSet& set = Set();
-    norv::TAudioRenderer renderer;
-    renderer.SetRate(rate);
     for (auto _ : state) {
         norv::TPianoWaveTable table(set.folder.string() + "/", 15);
-        if (!table.LoadFromFile(renderer, (set.folder / "bench.wti").string())) state.SkipWithError("load failed");
+        if (!table.LoadFromFile(rate, (set.folder / "bench.wti").string())) state.SkipWithError("load failed");
         benchmark::DoNotOptimize(table.SampleData);
     }
     state.SetBytesProcessed(state.iterations() * set.bytes);

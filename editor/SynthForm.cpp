@@ -1,7 +1,8 @@
 #include "editor/SynthForm.h"
 
 #include "editor/SynthLayout.h"
-#include "plugin/TestPlug.h"
+#include "engine/Parameters.h"
+#include "editor/EditorLink.h"
 #include "toolkit/Application.h"
 #include "base/Cp936.h"
 #include "base/NumberFormat.h"
@@ -57,12 +58,13 @@ TSynthEditorForm::TSynthEditorForm() : tk::TForm(nullptr) {
         w->LinePressedColor = 8230648;
         w->LineThickness = 1;
         w->MoveSpeed = k.MoveSpeed;
-        w->SetMin(k.Min);
-        w->SetMax(k.Max);
-        w->SetValue(k.Value);
-        w->SetDefaultValue(k.DefaultValue);
+        const TParamInfo& p = kParams[i];
+        w->SetMin(p.Min);
+        w->SetMax(p.Max);
+        w->SetValue(p.Initial);
+        w->SetDefaultValue(p.Reset);
         w->SetOptions(k.Options);
-        w->Hint = Utf8ToCp936(k.Hint);
+        w->Hint = Utf8ToCp936(std::string("|") + p.Name);
         w->OnChange = [this](tk::TControl* s) { WheelChange(s); };
         if (k.AdjustColor) w->OnAdjustColor = [this](TLineWheel* s, uint32_t& c) { WheelAdjustColor(s, c); };
         Wheels[i] = w;
@@ -113,9 +115,7 @@ void TSynthEditorForm::FormCreate() {
 
 void TSynthEditorForm::WheelChange(tk::TControl* sender) {
     auto* knob = static_cast<TCustomSelector*>(sender);
-    if (!Plug) return;
-    Plug->Host->NotifyParamChanged(Plug->HostTag, knob->Tag, knob->Value());
-    Plug->HandleParameter(knob->Tag, knob->Value(), ParamFlag::Set | ParamFlag::ShowText);
+    if (Link) Link->KnobMoved(static_cast<int32_t>(knob->Tag), knob->Value());
 }
 
 void TSynthEditorForm::WheelAdjustColor(TLineWheel* sender, uint32_t& color) {
@@ -125,7 +125,7 @@ void TSynthEditorForm::WheelAdjustColor(TLineWheel* sender, uint32_t& color) {
 
 void TSynthEditorForm::KbBtnClick(tk::TControl*) {
     SynthPanel->SetHeight(SynthPanel->Height() == kPanelHeight ? kPanelHeightNoKeyboard : kPanelHeight);
-    if (Plug) Plug->Host->HostDispatch(Plug->HostTag, HostOpcode::EditorResized, 0, 0);
+    if (Link) Link->EditorResized();
 }
 
 void TSynthEditorForm::SynthPanelResize(tk::TControl*) {
@@ -138,29 +138,29 @@ void TSynthEditorForm::SynthPanelResize(tk::TControl*) {
         SynthPanel->SetHeight(kPanelHeight);
     }
     const bool keyboardShown = SynthPanel->Height() > kPanelHeightNoKeyboard;
-    if (Plug) Plug->KeyboardNotify = keyboardShown && !Plug->EditorDetached;
+    if (Link) Link->KeyboardShown(keyboardShown);
     KbBtn->SetDown(keyboardShown);
-    if (corrected && Plug) Plug->Host->HostDispatch(Plug->HostTag, HostOpcode::EditorResized, 0, 0);
+    if (corrected && Link) Link->EditorResized();
 }
 
 void TSynthEditorForm::MIDIKbNoteOn(tk::TControl*, int32_t note, int32_t velocity) {
-    if (Plug) Plug->Host->HostDispatch(Plug->HostTag, HostOpcode::KeyboardNoteOn, note, velocity);
+    if (Link) Link->KeyboardNoteOn(note, velocity);
 }
 
 void TSynthEditorForm::MIDIKbNoteOff(tk::TControl*, int32_t note, int32_t) {
-    if (Plug) Plug->Host->HostDispatch(Plug->HostTag, HostOpcode::KeyboardNoteOff, note, 0);
+    if (Link) Link->KeyboardNoteOff(note);
 }
 
 void TSynthEditorForm::WavetableComboChange(tk::TControl*) {
     ShowLoading(true, true);
-    if (Plug) Plug->LoadWaveTable(WavetableCombo->SelectedEntryIndex(), true, true, true);
+    if (Link) Link->SetChosen(WavetableCombo->SelectedEntryIndex());
     ShowLoading(false, true);
 }
 
 void TSynthEditorForm::ShowLoading(bool busy, bool pumpMessages) {
     AboutPanel->SetVisible(false);
     InfoBtn->SetDown(false);
-    for (size_t i = 0; i < 15; ++i)
+    for (size_t i = 0; i < kParamCount; ++i)
         if (ParamControls[i]) ParamControls[i]->SetVisible(!busy);
     WavetableProgress->SetBounds(218, 22, 131, 14);
     WavetableProgress->Max = 100;
@@ -181,7 +181,7 @@ std::string TSynthEditorForm::NoteName(uint8_t key) {
 }
 
 void TSynthEditorForm::InfoBtnClick(tk::TControl*) {
-    const TPianoWaveTable* t = Plug ? Plug->CurrentTable() : nullptr;
+    const TPianoWaveTable* t = Link ? Link->CurrentSet() : nullptr;
     // An instance without a set has nothing to describe; the panel still opens.
     if (t && !t->Samples.empty()) {
         lblWTName->SetCaption(t->Name);
@@ -197,7 +197,7 @@ void TSynthEditorForm::InfoBtnClick(tk::TControl*) {
         lblWTFilesize->SetCaption(FormatSize(t->FileSize));
     }
     AboutPanel->SetVisible(InfoBtn->Down());
-    for (size_t i = 0; i < 15; ++i)
+    for (size_t i = 0; i < kParamCount; ++i)
         if (ParamControls[i]) ParamControls[i]->SetVisible(!AboutPanel->Visible());
 }
 

@@ -10,11 +10,12 @@
 #include "editor/CommonQuickControls.h"
 #include "editor/CommonQuickControls2.h"
 #include "editor/MusicControls.h"
+#include "engine/Parameters.h"
 #include "toolkit/Controls.h"
 
 namespace norv {
 
-class TTestPlug;
+class IEditorLink;
 class TPianoWaveTable;
 
 // Posted by the engine: wparam the key, lparam 1 sounding / 0 stopped.
@@ -25,15 +26,17 @@ public:
     TSynthEditorForm();
     ~TSynthEditorForm() override;
 
-    TTestPlug* Plug = nullptr;
-    std::array<TCustomSelector*, 16> ParamControls{};
+    // The instrument the editor shows; nullptr for an editor on its own.
+    IEditorLink* Link = nullptr;
+    // By Tag; one slot more than there are knobs, and it stays empty.
+    std::array<TCustomSelector*, kParamCount + 1> ParamControls{};
 
     // Components.
     tk::TWallpaperPanel* SynthPanel;
     TQuickCombo* WavetableCombo;
     tk::TToggleButton* InfoBtn;
     tk::TProgressBar* WavetableProgress;
-    std::array<TLineWheel*, 15> Wheels;
+    std::array<TLineWheel*, kParamCount> Wheels;
     tk::TToggleButton* KbBtn;
     tk::TWallpaperPanel* MidiKbWP;
     TQuickMIDIKbEx* MIDIKb;

@@ -4,22 +4,22 @@
 #include <array>
 #include <cstdint>
 
+#include "engine/Parameters.h"
+
 namespace norv {
 
+// Where each knob sits and how it moves; its range, start and reset values
+// and its hint come from the parameter table.
 struct TKnobLayout {
     const char* Name;
     int Left, Top;
     uint32_t Options;
     int32_t MoveSpeed;
-    int32_t Min, Max;
-    int32_t Value;         // at load; becomes the parameter's default
-    int32_t DefaultValue;  // the knob's reset value
     bool AdjustColor;
-    const char* Hint;      // UTF-8; the long part is the parameter's name
 };
 
 // Index = Tag = parameter index.
-extern const std::array<TKnobLayout, 15> kKnobLayout;
+extern const std::array<TKnobLayout, kParamCount> kKnobLayout;
 
 inline constexpr int kPanelWidth = 400;
 inline constexpr int kPanelHeight = 237;

@@ -2,16 +2,16 @@
 
 #include "editor/CommonQuickControls.h"
 #include "editor/SynthForm.h"
-#include "plugin/TestPlug.h"
+#include "editor/EditorLink.h"
 #include "base/Cp936.h"
 
 namespace norv {
 namespace {
 
-// The instance whose editor owns `control`.
-TTestPlug* PlugOf(tk::TControl* control) {
+// The instrument whose editor owns `control`.
+IEditorLink* LinkOf(tk::TControl* control) {
     for (tk::TComponent* c = control; c; c = c->Owner())
-        if (auto* form = dynamic_cast<TSynthEditorForm*>(c)) return form->Plug;
+        if (auto* form = dynamic_cast<TSynthEditorForm*>(c)) return form->Link;
     return nullptr;
 }
 
@@ -37,8 +37,8 @@ void TSynthResModule::WheelMenuPopup(tk::TPopupMenu* sender) {
     ResetMenu->Visible = dynamic_cast<tk::TToggleButton*>(c) == nullptr;
     N19->Visible = ResetMenu->Visible;
     sender->Tag = c->Tag;
-    if (TTestPlug* plug = PlugOf(c))
-        plug->AddHostMenuItems(*sender, 2, static_cast<int32_t>(c->Tag),
+    if (IEditorLink* link = LinkOf(c))
+        link->AddHostMenuItems(*sender, 2, static_cast<int32_t>(c->Tag),
                                [this](tk::TMenuItem* i) { EditEventsMenuClick(i); });
     else
         sender->TrimItems(2);
@@ -50,8 +50,8 @@ void TSynthResModule::ResetMenuClick(tk::TMenuItem* sender) {
 
 void TSynthResModule::EditEventsMenuClick(tk::TMenuItem* sender) {
     tk::TControl* c = sender->Menu->PopupComponent;
-    if (TTestPlug* plug = c ? PlugOf(c) : nullptr)
-        plug->Host->HostDispatch(plug->HostTag, HostOpcode::RunParamMenuItem, c->Tag, sender->Tag);
+    if (IEditorLink* link = c ? LinkOf(c) : nullptr)
+        link->RunHostMenuItem(static_cast<int32_t>(c->Tag), static_cast<int32_t>(sender->Tag));
 }
 
 }  // namespace norv

@@ -3,14 +3,22 @@
 
 #include <cstdint>
 
-#include "plugin/QP_Def.h"
-
 namespace norv {
 
 inline constexpr int32_t kNoShownKey = 0x7FFFFFFF;
 
+// Where the host keeps a voice's controls. The host owns them for the
+// voice's whole life and may change them between blocks; the engine only
+// reads them.
+struct THostVoiceLink {
+    const float* InitVolume = nullptr;  // note-on level; 1.0 is velocity 100
+    const float* CurPan = nullptr;      // -1 .. 1
+    const float* CurVolume = nullptr;   // 0 or more
+    const float* CurPitch = nullptr;    // cents from key 60
+};
+
 struct TPianoVoice {
-    THostVoiceRecord* HostRecord = nullptr;
+    THostVoiceLink Link;
     intptr_t VoiceTag = 0;
     int32_t ShownKey = kNoShownKey;
     bool Ended = false;

@@ -14,6 +14,7 @@ using L = long double;
 constexpr float kCentsToKey = std::bit_cast<float>(0x3C23D70Au);  // 0.01f
 constexpr float kInvLn11 = std::bit_cast<float>(0x3ED58545u);     // 1 / ln 11
 constexpr L kSemitone = 0.05776226505L;                            // ln 2 / 12
+constexpr L kMaxFilterCoef = 2.0L;
 
 float Clamp(float x, float lo, float hi) { return x < lo ? lo : (x > hi ? hi : x); }
 
@@ -67,13 +68,13 @@ int32_t FindZone(const TPianoWaveTable& table, float k, int32_t o) {
     return g;
 }
 
-void SetupVoice(TPianoVoice& v, const THostVoiceRecord& host, const TWorkingValues& w,
+void SetupVoice(TPianoVoice& v, float initVolume, float curPitch, const TWorkingValues& w,
                 const ParamLevelArray& levels, const TPianoWaveTable& table) {
     const float inv = w.InvSampleRate;
 
-    v.PitchCents = static_cast<float>(6000.0L + host.CurPitch);
+    v.PitchCents = static_cast<float>(6000.0L + curPitch);
     const float k = KeyFromPitchCents(v.PitchCents);
-    const float vel = EngineVelocity(host.InitVolume);
+    const float vel = EngineVelocity(initVolume);
     const float d = TuningOffset(k, w);
     const int32_t o = ZoneOffset(vel, w);
 
@@ -94,12 +95,14 @@ void SetupVoice(TPianoVoice& v, const THostVoiceRecord& host, const TWorkingValu
     v.Level = table.VelocityFactor;
     v.VelSensExp = w.VelSensExponent;
 
-    const L muffle = levels[kMuffle].load();
+    const L muffle = SoundLevel(levels[kMuffle]);
     float c = static_cast<float>(muffle * muffle * w.MuffleScale + 50.0L + (static_cast<L>(vel) - 64.0L) * w.VelMuffleScale.load());
     const L floorCut = 0.4L * k + 55.0L;
     if (floorCut > c) c = static_cast<float>(floorCut);
     if (c > 210.0f) c = 210.0f;
-    v.FilterCoef = static_cast<float>(static_cast<L>(c) * c * inv);
+    // Below 22050 Hz the open filter would feed back more than it takes in
+    // and grow without bound; 2 keeps it at the edge, as at 22050 Hz.
+    v.FilterCoef = static_cast<float>(std::min(static_cast<L>(c) * c * inv, kMaxFilterCoef));
 
     v.Key = k;
 
@@ -109,7 +112,7 @@ void SetupVoice(TPianoVoice& v, const THostVoiceRecord& host, const TWorkingValu
     v.PanGainL = static_cast<float>(static_cast<L>(vol) + vol - v.PanGainR);
 
     const float kd = std::max(kp, 44.0f);
-    const float decay = levels[kDecay];
+    const float decay = static_cast<float>(SoundLevel(levels[kDecay]));
     if (decay == 0.0f) {
         v.DecayCoef = 1.0f;
     } else {
@@ -119,18 +122,23 @@ void SetupVoice(TPianoVoice& v, const THostVoiceRecord& host, const TWorkingValu
     }
 }
 
+bool PitchChanged(const TPianoVoice& v) {
+    // At full precision: a sum that float cannot hold recomputes every block.
+    return 6000.0L + *v.Link.CurPitch != static_cast<L>(v.PitchCents);
+}
+
 void RecomputeStep(TPianoVoice& v, const TWorkingValues& w, const TPianoWaveTable& table) {
-    const THostVoiceRecord& host = *v.HostRecord;
-    v.PitchCents = static_cast<float>(6000.0L + host.CurPitch);
+    v.PitchCents = static_cast<float>(6000.0L + *v.Link.CurPitch);
     const float k = KeyFromPitchCents(v.PitchCents);
-    const float vel = EngineVelocity(host.InitVolume);
+    const float vel = EngineVelocity(*v.Link.InitVolume);
     const float d = TuningOffset(k, w);
     const int32_t o = ZoneOffset(vel, w);
     const int32_t g = FindZone(table, v.Key, o);
     v.Step = StepFor(k, table.Samples[static_cast<size_t>(g)], d, table.SampleRate, w.InvSampleRate);
 }
 
-float ReleaseCoefficient(float key, float release, bool releaseHighNotes, float invSampleRate) {
+float ReleaseCoefficient(float key, float releaseLevel, bool releaseHighNotes, float invSampleRate) {
+    const L release = SoundLevel(releaseLevel);
     L e = (releaseHighNotes || key >= 94.0f) ? 0.01L * key + 6.0L - 5.0L * release
                                              : 0.017L * key + 2.0L - 2.0L * release;
     return static_cast<float>(std::exp(-static_cast<L>(invSampleRate) * std::exp(e)));

@@ -24,14 +24,18 @@ float TuningOffset(float k, const TWorkingValues& w);
 // the last zone when no zone reaches the key.
 int32_t FindZone(const TPianoWaveTable& table, float k, int32_t o);
 
-// Everything but the host links, gains and Ended (StartVoice sets those).
-void SetupVoice(TPianoVoice& v, const THostVoiceRecord& host, const TWorkingValues& w,
+// Everything but the host link, gains and Ended (StartVoice sets those),
+// from the host's note-on level and pitch.
+void SetupVoice(TPianoVoice& v, float initVolume, float curPitch, const TWorkingValues& w,
                 const ParamLevelArray& levels, const TPianoWaveTable& table);
+
+// Whether the host's current pitch differs from the one the step was made for.
+bool PitchChanged(const TPianoVoice& v);
 
 // Recomputes Step (and PitchCents) for the host's current pitch.
 void RecomputeStep(TPianoVoice& v, const TWorkingValues& w, const TPianoWaveTable& table);
 
-// The per-sample multiplier after a release.
+// The per-sample multiplier after a release; `release` is the parameter's level.
 float ReleaseCoefficient(float key, float release, bool releaseHighNotes, float invSampleRate);
 
 }  // namespace norv

@@ -8,29 +8,9 @@
 #include <vector>
 
 #include "base/Relaxed.h"
+#include "engine/Parameters.h"
 
 namespace norv {
-
-inline constexpr int kParamCount = 15;
-
-// Parameter indices.
-enum ParamIndex : int32_t {
-    kDecay = 0,
-    kRelease = 1,
-    kHardness = 2,
-    kVelHard = 3,
-    kMuffle = 4,
-    kVelMuffle = 5,
-    kVelSens = 6,
-    kStereo = 7,
-    kTune = 8,
-    kDetune = 9,
-    kStretch = 10,
-    kTreble = 11,
-    kPanTrem = 12,
-    kLFORate = 13,
-    kOverdrive = 14,
-};
 
 using ParamLevelArray = std::array<Relaxed<float>, kParamCount>;
 
@@ -58,7 +38,8 @@ struct TWorkingValues {
 };
 
 // Recomputes the values that derive from parameter `index` (-1: all) from
-// the normalised levels. Indices without working values change nothing.
+// the normalised levels, as each parameter's Derive says. Indices without
+// working values change nothing.
 void UpdateWorkingValues(TWorkingValues& w, const ParamLevelArray& levels, int32_t index);
 
 // The effect state of the mix, advanced by the audio thread only.

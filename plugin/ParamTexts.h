@@ -1,4 +1,4 @@
-// The parameters as the host sees them: names and value texts.
+// The parameters' texts as the host gets them: code page 936.
 #pragma once
 
 #include <cstdint>
@@ -6,13 +6,13 @@
 
 namespace norv {
 
-// The parameter's name as DescribeItem returns it (code page 936, at most 14 bytes).
+// The parameter's name as DescribeItem returns it (at most 14 bytes).
 const std::string& ParamName(int32_t index);
 
-// The value text of parameter `index` at knob position v (UTF-8).
-std::string ParamValueText(int32_t index, int32_t v, int32_t min, int32_t max);
+// The value text of parameter `index` at knob position v.
+std::string ParamValueText(int32_t index, int32_t v);
 
-// "(未使用)" in code page 936.
+// "(未使用)".
 const std::string& UnusedItemText();
 
 }  // namespace norv

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "base/NumberFormat.h"
 #include "plugin/QP_Extra.h"
 #include "toolkit/Application.h"
 #include "toolkit/PopupMenu.h"
@@ -149,12 +150,6 @@ void TQuirraPlugBase::ShowProgress(int32_t position, int32_t total) {
     text += static_cast<char>('a' + n);
     text += message;
     ShowStatusText(text);
-}
-
-std::string PercentText(int32_t a, int32_t b) {
-    // A zero divisor has no percentage; keep the text harmless.
-    double q = b == 0 ? 0.0 : static_cast<double>(a) / static_cast<double>(b) * 100.0;
-    return std::to_string(static_cast<long long>(std::nearbyint(q))) + "%";
 }
 
 }  // namespace norv

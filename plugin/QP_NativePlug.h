@@ -21,9 +21,6 @@ class TPopupMenu;
 class TMenuItem;
 }  // namespace tk
 
-// Round(a / b x 100) followed by "%".
-std::string PercentText(int32_t a, int32_t b);
-
 class TQuirraPlugBase : public TQuirraPlug {
 public:
     // Construction steps 1-7.

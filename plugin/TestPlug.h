@@ -1,4 +1,10 @@
-// The instrument: one instance of the sampled piano.
+// The instrument: one instance of the sampled piano, the glue between the
+// host's operations, the engine, the set library and the editor.
+//
+// Threads: the host calls the operations marked "audio" from its audio
+// thread, the others from its main (GUI) thread; the host serialises the
+// audio-thread operations with each other and, through its processing lock,
+// with the main-thread changes to what they read.
 #pragma once
 
 #include <array>
@@ -7,12 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/Voice.h"
-#include "engine/WorkingValues.h"
+#include "editor/EditorLink.h"
+#include "engine/Engine.h"
 #include "plugin/QP_NativePlug.h"
 #include "toolkit/Controls.h"
-#include "base/QuickList.h"
-#include "base/Relaxed.h"
 
 namespace norv {
 
@@ -22,68 +26,87 @@ class TPianoWaveTable;
 // The record every instance hands the host through Info.
 extern PlugInfoRecord gPlugInfo;
 
-class TTestPlug : public TQuirraPlugBase {
+class TTestPlug : public TQuirraPlugBase, private IEngineHost, private IEditorLink {
 public:
-    // Construction steps 8-17 (the base did 1-7).
+    // Main thread. The instance is ready to play when this returns.
     TTestPlug(intptr_t tag, THostServices* host);
 
     // Host-facing slots.
-    void DestroyInstance() override;
-    intptr_t HostCommand(intptr_t opcode, intptr_t index, intptr_t value) override;
-    void ExchangeState(IStateStream* stream, intptr_t save) override;
-    void DescribeItem(intptr_t kind, intptr_t index, intptr_t value, char* text) override;
+    void DestroyInstance() override;                                                       // main
+    intptr_t HostCommand(intptr_t opcode, intptr_t index, intptr_t value) override;        // main
+    void ExchangeState(IStateStream* stream, intptr_t save) override;                      // main
+    void DescribeItem(intptr_t kind, intptr_t index, intptr_t value, char* text) override;  // any
+    // Main thread when it moves the knob or shows the text (0x10, 0x04); any otherwise.
     intptr_t HandleParameter(intptr_t index, intptr_t value, intptr_t flags) override;
-    void RenderMix(float* dest, int32_t* frames) override;
-    intptr_t StartVoice(THostVoiceRecord* record, intptr_t voiceTag) override;
-    void ReleaseVoice(intptr_t handle) override;
-    void KillVoice(intptr_t handle) override;
-    intptr_t VoiceEvent(intptr_t handle, intptr_t event, intptr_t value, intptr_t flags) override;
+    void RenderMix(float* dest, int32_t* frames) override;                                  // audio
+    intptr_t StartVoice(THostVoiceRecord* record, intptr_t voiceTag) override;              // audio
+    void ReleaseVoice(intptr_t handle) override;                                            // audio
+    void KillVoice(intptr_t handle) override;                                               // audio
+    intptr_t VoiceEvent(intptr_t handle, intptr_t event, intptr_t value, intptr_t flags) override;  // any
 
-    // Host commands.
+    // Host commands. Main thread.
     void SetEditorParent(tk::WindowId window);
     void SetSampleRate(int32_t rate);
     void EndAllVoices();
 
-    void UpdateWorkingValues(int32_t index);
-    // Step 5 of the block: every voice not ended, into MixBuffer.
-    void RenderVoices(const TPianoWaveTable& table, int32_t n);
+    // Reports every voice to the host as removed, then kills it. Main thread,
+    // with no block running.
     void KillAllVoices();
+    void UpdateWorkingValues(int32_t index) { Engine.UpdateWorkingValues(index); }
 
-    // Loads library entry `index` aside and swaps it in; false keeps the current set.
+    // Loads library entry `index` aside and swaps it in; false keeps the
+    // current set. Main thread.
     bool LoadWaveTable(int32_t index, bool notify, bool pumpMessages, bool lockHost);
     void ScanWaveTables();
 
     TSynthEditorForm* Form() const;
-    // The editor window that receives key notices; fixed at construction so
-    // the audio thread only reads it.
-    tk::WindowId KeyNoticeWindow = 0;
-    void PostKeyNotice(int32_t key, bool sounding);
-    void KeyOffNotice(TPianoVoice& v);
     const TPianoWaveTable* CurrentTable() const { return WaveTable.get(); }
 
-    // Engine.
-    TWorkingValues W;
-    TEffectState Fx;
-    float* MixBuffer = nullptr;
-    int32_t MixCapacity = 0;
+    TEngine Engine;
 
-    // Parameters.
+    // Parameters: the values as stored and saved, and their defaults; the
+    // engine keeps the levels.
     std::array<int32_t, kParamCount> ParamDefaults{};
     std::array<int32_t, kParamCount> ParamValues{};
-    ParamLevelArray ParamLevels{};
 
     bool EditorDetached = false;
-    Relaxed<bool> KeyboardNotify{false};
 
     // The library, index for index with the selector's items.
     std::vector<std::string> WaveTableNames;
     std::vector<std::string> WaveTableFiles;
 
     std::unique_ptr<TPianoWaveTable> WaveTable;
-    std::unique_ptr<TQuickList<TPianoVoice>> Voices;
 
 protected:
     ~TTestPlug() override;
+
+private:
+    // IEngineHost: the audio thread.
+    void ComputeVoiceGains(float* left, float* right, float pan, float volume) override;
+    void VoiceEnded(intptr_t voiceTag) override;
+    void LockMixOutput() override;
+    void UnlockMixOutput() override;
+    void KeyNotice(int32_t key, bool sounding) override;
+
+    // IEditorLink: the main thread.
+    void KnobMoved(int32_t index, int32_t value) override;
+    void KeyboardNoteOn(int32_t key, int32_t velocity) override;
+    void KeyboardNoteOff(int32_t key) override;
+    void SetChosen(int32_t index) override;
+    void EditorResized() override;
+    void KeyboardShown(bool shown) override;
+    void AddHostMenuItems(tk::TPopupMenu& menu, size_t keep, int32_t paramIndex,
+                          const std::function<void(tk::TMenuItem*)>& onClick) override;
+    void RunHostMenuItem(int32_t paramIndex, int32_t entry) override;
+    const TPianoWaveTable* CurrentSet() const override { return WaveTable.get(); }
+
+    // The voice behind a handle the host gives back; nullptr for one that
+    // is not a live voice of this instance.
+    TPianoVoice* VoiceOf(intptr_t handle) const;
+
+    // The editor window that receives key notices; fixed at construction so
+    // the audio thread only reads it.
+    tk::WindowId keyNoticeWindow_ = 0;
 };
 
 }  // namespace norv

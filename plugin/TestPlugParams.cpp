@@ -1,11 +1,9 @@
 // Parameters: set, get, move the knob, show the value; names for the host.
-#include <cmath>
 #include <cstring>
 
 #include "editor/SynthForm.h"
 #include "plugin/ParamTexts.h"
 #include "plugin/TestPlug.h"
-#include "base/Cp936.h"
 
 namespace norv {
 
@@ -18,24 +16,17 @@ intptr_t TTestPlug::HandleParameter(intptr_t indexWord, intptr_t valueWord, intp
 
     const size_t i = static_cast<size_t>(index);
     TLineWheel* knob = Form()->Wheels[i];
-    const int32_t min = knob->Min();
-    const int32_t max = knob->Max();
 
-    if (flags & ParamFlag::HostScale) {
-        long long r = std::llrint(static_cast<double>(value) / 65536.0 * (static_cast<double>(max) - min));
-        value = static_cast<int32_t>(static_cast<uint32_t>(static_cast<long long>(min) + r));
-    }
+    if (flags & ParamFlag::HostScale) value = ParamFromHostScale(index, value);
     if (flags & ParamFlag::Set) {
         ParamValues[i] = value;
-        ParamLevels[i] = static_cast<float>(static_cast<long double>(static_cast<int64_t>(value) - min) /
-                                            (static_cast<long double>(max) - min));
-        UpdateWorkingValues(index);
+        Engine.SetLevel(index, ParamLevelOf(index, value));
     } else if (flags & ParamFlag::Get) {
         value = ParamValues[i];
     }
     if (flags & ParamFlag::MoveKnob) knob->SetValue(value);
-    if (flags & ParamFlag::ShowText)
-        ShowHintText(Utf8ToCp936(ParamValueText(index, knob->Value(), min, max)).c_str());
+    // From the knob's position, which the knob keeps in its range.
+    if (flags & ParamFlag::ShowText) ShowHintText(ParamValueText(index, knob->Value()).c_str());
     return value;
 }
 

@@ -43,7 +43,7 @@ bool TTestPlug::LoadWaveTable(int32_t index, bool notify, bool pumpMessages, boo
     if (index >= 0 && index < static_cast<int32_t>(WaveTableFiles.size())) {
         std::function<void()> pump;
         if (pumpMessages) pump = [] { tk::Application().ProcessMessages(); };
-        loaded = table->LoadFromFile(*Renderer, WaveTableFiles[static_cast<size_t>(index)], pump);
+        loaded = table->LoadFromFile(Renderer->Rate, WaveTableFiles[static_cast<size_t>(index)], pump);
     }
     if (!loaded) {
         int32_t current = WaveTable ? IndexOfIgnoreCase(WaveTableNames, WaveTable->Name) : -1;
@@ -55,6 +55,7 @@ bool TTestPlug::LoadWaveTable(int32_t index, bool notify, bool pumpMessages, boo
     KillAllVoices();
     std::unique_ptr<TPianoWaveTable> old = std::move(WaveTable);
     WaveTable = std::move(table);
+    Engine.SetTable(WaveTable.get());
     for (int32_t i = 0; i < kParamCount; ++i) {
         const float x = WaveTable->Parameters[static_cast<size_t>(i)];
         if (!(x >= 0.0f && x <= 1.0f))

@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <limits>
 
-#include "engine/AudioRenderer.h"
 #include "base/TextCase.h"
 #include "wavetable/AbcString.h"
 #include "wavetable/FileSystem.h"
@@ -142,249 +141,288 @@ void CopyFrame(int16_t* data, int channels, int64_t to, int64_t from) {
 
 }  // namespace
 
-bool TPianoWaveTable::LoadFromFile(const TAudioRenderer& renderer, const std::string& fileNameIn,
-                                   const std::function<void()>& pump) {
+// What one load carries from step to step.
+struct TPianoWaveTable::TLoad {
+    std::string File;    // the definition actually read
+    TIniFile Ini;
+    std::string Folder;  // where its samples are
+    std::string InfoName, InfoShort, SampleFile;
+    int32_t Entries = 0;
+    int32_t LayerCount = 1;
+    bool Resample = true;
+    bool Raw = false;
+    bool Riff = false;
+    bool SingleFile = false;
+    double HostRate = 0;
+    int Channels = 0;      // fixed by the first file read
+    int64_t Capacity = 0;  // frames the data block has room for
+    int32_t DefaultLoop = 0;
+    int32_t LastLoopEnd = 0;
+    float LastRateScale = 1.0f;
+    int64_t Running = 0;    // frames of data so far
+    int64_t LastNamed = 0;  // where the last named entry's data starts
+    int32_t PrevRoot = 60;
+    int32_t PrevHigh = 999;
+};
+
+bool TPianoWaveTable::LoadFromFile(double hostRate, const std::string& fileName, const std::function<void()>& pump) {
     Stereo = false;
     SampleDataSize = 0;
     Loaded = false;
-
-    auto fail = [&](const std::string& detail, bool clearAll) {
-        if (clearAll) {
-            Samples.clear();
-            FreeData();
+    TLoad load;
+    load.HostRate = hostRate;
+    try {
+        if (!OpenDefinition(load, fileName)) return false;
+        ReadInfo(load);
+        if (load.Entries <= 0) return false;
+        if (load.Entries > kMaxEntries) return Fail(load.File + ": too many sample entries", false);
+        if (load.SingleFile && !ReadSingleFile(load)) return false;
+        if (pump) pump();
+        Samples.assign(static_cast<size_t>(load.Entries), TWaveTableSample{});
+        for (int32_t n = 0; n < load.Entries; ++n) {
+            if (!ReadEntry(load, n)) return false;
+            if (OnProgress) OnProgress(this, n, load.Entries - 1);
+            if (pump) pump();
         }
-        if (OnError) OnError(detail);
-        Clamp();
-        return false;
-    };
+        if (!Finish(load)) return false;
+    } catch (const FileOpenError& e) {
+        return Fail(e.what(), false);
+    } catch (const std::bad_alloc&) {
+        return Fail(load.File + ": out of memory", false);
+    }
+    Clamp();
+    Loaded = true;
+    return true;
+}
 
+bool TPianoWaveTable::Fail(const std::string& detail, bool clearAll) {
+    if (clearAll) {
+        Samples.clear();
+        FreeData();
+    }
+    if (OnError) OnError(detail);
+    Clamp();
+    return false;
+}
+
+bool TPianoWaveTable::OpenDefinition(TLoad& load, const std::string& fileNameIn) {
     std::string fileName = ToNativePath(fileNameIn);
     if (fileName.empty()) fileName = DefaultFileName();
     if (fileName.find('/') == std::string::npos) fileName = Folder + fileName;
-    if (!FileExists(fileName)) return fail(fileName + ": no such set definition", true);
-
-    fileName = ResolveDefault(fileName);
+    if (!FileExists(fileName)) return Fail(fileName + ": no such set definition", true);
+    load.File = ResolveDefault(fileName);
     SampleRate = 44100.0f;
     FileSize = 0;
-    const TIniFile ini{std::filesystem::path(fileName)};
-    const std::string folder = SampleFolder(fileName, ini);
+    load.Ini = TIniFile{std::filesystem::path(load.File)};
+    load.Folder = SampleFolder(load.File, load.Ini);
+    return true;
+}
 
-    const std::string infoName = ini.ReadString("info", "name", "");
-    const std::string infoShort = ini.ReadString("info", "shortname", "");
-    const int32_t samples = ini.ReadInteger("info", "samples", 0);
-    const std::string sampleFile = ToNativePath(ini.ReadString("info", "samplefile", ""));
+void TPianoWaveTable::ReadInfo(TLoad& load) {
+    const TIniFile& ini = load.Ini;
+    load.InfoName = ini.ReadString("info", "name", "");
+    load.InfoShort = ini.ReadString("info", "shortname", "");
+    load.Entries = ini.ReadInteger("info", "samples", 0);
+    load.SampleFile = ToNativePath(ini.ReadString("info", "samplefile", ""));
     const std::string fileType = LowerCase(ini.ReadString("info", "filetype", "riff"));
     VelocityFactor = static_cast<float>(ini.ReadFloat("info", "velocityfactor", 1.0));
     ReleaseHighNotes = ini.ReadBool("info", "releasehighnotes", false);
     IsStandard = ini.ReadInteger("info", "isstandard", 0) == 1;
-    const int32_t layerCount = ini.ReadInteger("velocitylayers", "count", 1);
-    const bool resample = UpperCase(ini.ReadString("info", "resample", "true")) == "TRUE";
+    load.LayerCount = ini.ReadInteger("velocitylayers", "count", 1);
+    load.Resample = UpperCase(ini.ReadString("info", "resample", "true")) == "TRUE";
+    load.Raw = fileType == "raw";
+    load.Riff = fileType == "riff";
+    load.SingleFile = !load.SampleFile.empty();
+}
 
-    if (samples <= 0) return false;
-    if (samples > kMaxEntries) return fail(fileName + ": too many sample entries", false);
-    const bool raw = fileType == "raw";
-    const bool riff = fileType == "riff";
-    const bool singleFile = !sampleFile.empty();
-    const double hostRate = renderer.Rate;
-    int32_t defaultLoop = 0;
-    int32_t lastLoopEnd = 0;
-    float lastRateScale = 1.0f;
-    int channels = 0;  // fixed by the first file read
+bool TPianoWaveTable::SameChannels(TLoad& load, bool stereo, const std::string& path) {
+    const int c = stereo ? 2 : 1;
+    if (load.Channels == 0) load.Channels = c;
+    Stereo = load.Channels == 2;
+    if (c == load.Channels) return true;
+    Fail(path + ": has " + std::to_string(c) + " channel(s), the set's other files " + std::to_string(load.Channels),
+         false);
+    return false;
+}
 
-    auto channelsOk = [&](bool stereo, const std::string& path) {
-        const int c = stereo ? 2 : 1;
-        if (channels == 0) channels = c;
-        Stereo = channels == 2;
-        if (c == channels) return true;
-        fail(path + ": has " + std::to_string(c) + " channel(s), the set's other files " + std::to_string(channels), false);
+// Decoding writes straight into the set's block, after `offset` frames,
+// with room for the guard frame and the spare frame behind it.
+TFrameMemory TPianoWaveTable::PlaceAt(TLoad& load, int64_t offset) {
+    return [this, &load, offset](int32_t frames, int fileChannels) -> int16_t* {
+        if (load.Channels != 0 && fileChannels != load.Channels) return nullptr;  // refused after decoding
+        if (!GrowFrames(SampleData, load.Capacity, offset + frames + 2, fileChannels)) return nullptr;
+        return SampleData + offset * fileChannels;
+    };
+}
+
+bool TPianoWaveTable::ReadSingleFile(TLoad& load) {
+    const std::string path = load.Folder + load.SampleFile;
+    FileSize = static_cast<int32_t>(std::min<int64_t>(FileSizeOf(path), INT32_MAX));
+    int64_t frames = 0;
+    if (load.Raw) {
+        TRawFileData rawData = LoadRawFile(ResolveCaseInsensitive(path).string());
+        frames = rawData.Count;
+        load.Channels = 1;
+        if (frames > 0 && GrowFrames(SampleData, load.Capacity, frames + 1, 1)) {
+            std::memcpy(SampleData, rawData.Values(), static_cast<size_t>(frames) * 2);
+            ClearFrames(SampleData, 1, frames, 1);
+        } else {
+            frames = 0;
+        }
+    } else if (load.Riff) {
+        TWaveFileData wave =
+            LoadWaveFile(ResolveCaseInsensitive(path).string(), load.Resample, load.HostRate, PlaceAt(load, 0));
+        frames = wave.Frames;
+        if (frames > 0) {
+            SameChannels(load, wave.Stereo, path);
+            load.LastLoopEnd = wave.LoopEnd;
+            load.LastRateScale = static_cast<float>(wave.RateScale);
+            const int channels = load.Channels;
+            if (!GrowFrames(SampleData, load.Capacity, frames + 1, channels)) return Fail(path + ": out of memory", false);
+            if (wave.Values() != SampleData)
+                std::memcpy(SampleData, wave.Values(), static_cast<size_t>(frames) * channels * 2);
+            ClearFrames(SampleData, channels, frames, 1);
+        }
+    }
+    SampleDataSize = static_cast<int32_t>(std::min<int64_t>(frames * (Stereo ? 4 : 2), INT32_MAX - 8));
+    if (SampleDataSize <= 0) {
+        FreeData();
         return false;
-    };
+    }
+    return true;
+}
 
-    // Decoding writes straight into the set's block, after `offset` frames,
-    // with room for the guard frame and the spare frame behind it.
-    int64_t capacity = 0;
-    auto placeAt = [&](int64_t offset) -> TFrameMemory {
-        return [this, &capacity, &channels, offset](int32_t frames, int fileChannels) -> int16_t* {
-            if (channels != 0 && fileChannels != channels) return nullptr;  // refused after decoding
-            if (!GrowFrames(SampleData, capacity, offset + frames + 2, fileChannels)) return nullptr;
-            return SampleData + offset * fileChannels;
-        };
-    };
-
-    try {
-        if (singleFile) {
-            const std::string path = folder + sampleFile;
-            FileSize = static_cast<int32_t>(std::min<int64_t>(FileSizeOf(path), INT32_MAX));
-            int64_t frames = 0;
-            if (raw) {
-                TRawFileData rawData = LoadRawFile(ResolveCaseInsensitive(path).string());
-                frames = rawData.Count;
-                channels = 1;
-                if (frames > 0 && GrowFrames(SampleData, capacity, frames + 1, 1)) {
-                    std::memcpy(SampleData, rawData.Values(), static_cast<size_t>(frames) * 2);
-                    ClearFrames(SampleData, 1, frames, 1);
-                } else {
-                    frames = 0;
-                }
-            } else if (riff) {
-                TWaveFileData wave = LoadWaveFile(ResolveCaseInsensitive(path).string(), resample, hostRate, placeAt(0));
-                frames = wave.Frames;
-                if (frames > 0) {
-                    channelsOk(wave.Stereo, path);
-                    lastLoopEnd = wave.LoopEnd;
-                    lastRateScale = static_cast<float>(wave.RateScale);
-                    if (!GrowFrames(SampleData, capacity, frames + 1, channels)) return fail(path + ": out of memory", false);
-                    if (wave.Values() != SampleData)
-                        std::memcpy(SampleData, wave.Values(), static_cast<size_t>(frames) * channels * 2);
-                    ClearFrames(SampleData, channels, frames, 1);
-                }
-            }
-            SampleDataSize = static_cast<int32_t>(std::min<int64_t>(frames * (Stereo ? 4 : 2), INT32_MAX - 8));
-            if (SampleDataSize <= 0) {
-                FreeData();
-                SampleDataSize = 0;
-                return false;
-            }
+bool TPianoWaveTable::ReadEntryFile(TLoad& load, TWaveTableSample& r, const std::string& path, int64_t& frameCount) {
+    FileSize = static_cast<int32_t>(std::min<int64_t>(FileSize + FileSizeOf(path), INT32_MAX));
+    const int64_t at = load.Running;
+    if (load.Raw) {
+        TRawFileData rawData = LoadRawFile(ResolveCaseInsensitive(path).string());
+        frameCount = rawData.Count;
+        if (frameCount >= 1) {
+            if (!SameChannels(load, false, path)) return false;
+            if (!GrowFrames(SampleData, load.Capacity, at + frameCount + 2, load.Channels))
+                return Fail(path + ": out of memory", false);
+            std::memcpy(SampleData + at, rawData.Values(), static_cast<size_t>(frameCount) * 2);
+            ClearFrames(SampleData, load.Channels, at + frameCount, 2);
         }
-
-        if (pump) pump();
-        int32_t prevRoot = 60, prevHigh = 999;
-        int64_t running = 0, lastNamed = 0;
-        Samples.assign(static_cast<size_t>(samples), TWaveTableSample{});
-
-        for (int32_t n = 0; n < samples; ++n) {
-            const std::string section = "sample" + std::to_string(n);
-            TWaveTableSample& r = Samples[static_cast<size_t>(n)];
-            int64_t frameCount = 0;
-            bool repeat = false;
-            r.OwnsData = singleFile;
-            r.DataOffset = -1;
-            r.StartOffset = 0;
-            r.FrameCount = 0;
-            const std::string name = ToNativePath(ini.ReadString(section, "name", ""));
-            std::string lowerPart = LowerCase(FileNamePart(name)).substr(0, 255);
-
-            if (!singleFile && !name.empty()) {
-                const std::string path = folder + name;
-                for (int32_t k = 0; k < n; ++k) {
-                    if (Samples[static_cast<size_t>(k)].FileName == lowerPart) {
-                        r = Samples[static_cast<size_t>(k)];
-                        r.OwnsData = false;
-                        repeat = true;
-                        break;
-                    }
-                }
-                if (!repeat) {
-                    FileSize = static_cast<int32_t>(std::min<int64_t>(FileSize + FileSizeOf(path), INT32_MAX));
-                    const int64_t oldFrames = running;
-                    if (raw) {
-                        TRawFileData rawData = LoadRawFile(ResolveCaseInsensitive(path).string());
-                        frameCount = rawData.Count;
-                        if (frameCount >= 1) {
-                            if (!channelsOk(false, path)) return false;
-                            if (!GrowFrames(SampleData, capacity, oldFrames + frameCount + 2, channels))
-                                return fail(path + ": out of memory", false);
-                            std::memcpy(SampleData + oldFrames, rawData.Values(), static_cast<size_t>(frameCount) * 2);
-                            ClearFrames(SampleData, channels, oldFrames + frameCount, 2);
-                        }
-                    } else {
-                        TWaveFileData wave =
-                            LoadWaveFile(ResolveCaseInsensitive(path).string(), resample, hostRate, placeAt(oldFrames));
-                        frameCount = wave.Frames;
-                        if (frameCount >= 1) {
-                            if (!channelsOk(wave.Stereo, path)) return false;
-                            lastLoopEnd = wave.LoopEnd;
-                            lastRateScale = static_cast<float>(wave.RateScale);
-                            defaultLoop = wave.LoopEnd - wave.LoopStart + 1;
-                            if (!GrowFrames(SampleData, capacity, oldFrames + frameCount + 2, channels))
-                                return fail(path + ": out of memory", false);
-                            if (wave.Values() != SampleData + oldFrames * channels)
-                                std::memcpy(SampleData + oldFrames * channels, wave.Values(),
-                                            static_cast<size_t>(frameCount) * channels * 2);
-                            ClearFrames(SampleData, channels, oldFrames + frameCount, 2);
-                        }
-                    }
-                    if (frameCount < 1) return fail(path + ": cannot be read as a sample file", false);
-                    if (oldFrames + frameCount + 1 > INT32_MAX / 4) return fail(path + ": the set is too large", false);
-                    r.OwnsData = true;
-                    r.DataOffset = static_cast<int32_t>(running);
-                    if (raw) lastRateScale = 1.0f;
-                    SampleDataSize = static_cast<int32_t>((running + frameCount + 1) * channels * 2);
-                }
-            }
-
-            const int32_t root = ini.ReadInteger(section, "root", -1);
-            r.Root = root == -1 ? prevRoot : root;
-            const int32_t high = ini.ReadInteger(section, "high", 0);
-            r.High = high == -1 ? prevHigh : high;
-            r.FileName = lowerPart;
-            prevRoot = r.Root;
-            prevHigh = r.High;
-
-            if (!repeat) {
-                r.RateScale = lastRateScale;
-                const int64_t pos = ini.ReadInteger(section, "pos", 0);
-                const int64_t end = ini.ReadInteger(section, "end", 0);
-                if (riff) {
-                    const int64_t base = name.empty() ? lastNamed : running;
-                    r.StartOffset = static_cast<int32_t>(pos);
-                    r.StartFrame = Saturate(pos + base);
-                    if (singleFile || r.DataOffset == -1) r.DataOffset = r.StartFrame;
-                    int64_t endFrame = end + base;
-                    if (endFrame == base) endFrame = base + lastLoopEnd;
-                    r.EndFrame = Saturate(endFrame);
-                    r.FrameCount = Saturate(static_cast<int64_t>(r.EndFrame) - r.DataOffset + 1);
-                    r.LoopLength = ini.ReadInteger(section, "loop", defaultLoop);
-                    if (!singleFile && !name.empty() && channels > 0) {
-                        const int64_t frames = SampleDataSize / (channels * 2);
-                        const int64_t to = static_cast<int64_t>(r.EndFrame) + 1;
-                        const int64_t from = to - r.LoopLength;
-                        if (to >= 0 && to < frames && from >= 0 && from < frames) CopyFrame(SampleData, channels, to, from);
-                    }
-                } else {
-                    r.StartFrame = Saturate(pos);
-                    if (singleFile || r.DataOffset == -1) r.DataOffset = r.StartFrame;
-                    r.EndFrame = Saturate(end);
-                    r.FrameCount = Saturate(static_cast<int64_t>(r.EndFrame) - r.DataOffset + 1);
-                    r.LoopLength = ini.ReadInteger(section, "loop", 0);
-                }
-                if (n > 0 && r.StartFrame == Samples[static_cast<size_t>(n - 1)].StartFrame) {
-                    r.OwnsData = false;
-                    r.DataOffset = Samples[static_cast<size_t>(n - 1)].DataOffset;
-                }
-                if (!name.empty()) {
-                    lastNamed = running;
-                    running += frameCount + (singleFile ? 0 : 1);
-                }
-            }
-
-            if (OnProgress) OnProgress(this, n, samples - 1);
-            if (pump) pump();
+    } else {
+        TWaveFileData wave =
+            LoadWaveFile(ResolveCaseInsensitive(path).string(), load.Resample, load.HostRate, PlaceAt(load, at));
+        frameCount = wave.Frames;
+        if (frameCount >= 1) {
+            if (!SameChannels(load, wave.Stereo, path)) return false;
+            const int channels = load.Channels;
+            load.LastLoopEnd = wave.LoopEnd;
+            load.LastRateScale = static_cast<float>(wave.RateScale);
+            load.DefaultLoop = wave.LoopEnd - wave.LoopStart + 1;
+            if (!GrowFrames(SampleData, load.Capacity, at + frameCount + 2, channels))
+                return Fail(path + ": out of memory", false);
+            if (wave.Values() != SampleData + at * channels)
+                std::memcpy(SampleData + at * channels, wave.Values(), static_cast<size_t>(frameCount) * channels * 2);
+            ClearFrames(SampleData, channels, at + frameCount, 2);
         }
+    }
+    if (frameCount < 1) return Fail(path + ": cannot be read as a sample file", false);
+    if (at + frameCount + 1 > INT32_MAX / 4) return Fail(path + ": the set is too large", false);
+    r.OwnsData = true;
+    r.DataOffset = static_cast<int32_t>(load.Running);
+    if (load.Raw) load.LastRateScale = 1.0f;
+    SampleDataSize = static_cast<int32_t>((load.Running + frameCount + 1) * load.Channels * 2);
+    return true;
+}
 
-        // A set that names no readable data could never sound.
-        if (!SampleData || SampleDataSize <= 0) return fail(fileName + ": no sample data", false);
-        LayerCount = static_cast<uint8_t>(layerCount & 0xFF);
-        if (LayerCount == 0) LayerCount = 1;
-        VelocityLimits.assign(LayerCount, 0);
-        for (int i = 0; i < LayerCount; ++i)
-            VelocityLimits[static_cast<size_t>(i)] = ini.ReadInteger("velocitylayers", std::to_string(i), 128);
-        VelocityLimits[0] = 0;
-        for (size_t i = 0; i < Parameters.size(); ++i)
-            Parameters[i] = static_cast<float>(ini.ReadFloat("parameters", std::to_string(i), -1.0));
-        if (singleFile && !Compact()) return fail(fileName + ": out of memory", false);
-        SampleRate = static_cast<float>(ini.ReadFloat("info", "samplerate", 44100.0));
-        Author = ini.ReadString("info", "author", "");
-        Name = infoName;
-        ShortName = infoShort.empty() ? infoName : infoShort;
-    } catch (const FileOpenError& e) {
-        return fail(e.what(), false);
-    } catch (const std::bad_alloc&) {
-        return fail(fileName + ": out of memory", false);
+void TPianoWaveTable::ReadPositions(TLoad& load, TWaveTableSample& r, const std::string& section, bool named) {
+    const TIniFile& ini = load.Ini;
+    r.RateScale = load.LastRateScale;
+    const int64_t pos = ini.ReadInteger(section, "pos", 0);
+    const int64_t end = ini.ReadInteger(section, "end", 0);
+    if (load.Riff) {
+        const int64_t base = named ? load.Running : load.LastNamed;
+        r.StartOffset = static_cast<int32_t>(pos);
+        r.StartFrame = Saturate(pos + base);
+        if (load.SingleFile || r.DataOffset == -1) r.DataOffset = r.StartFrame;
+        int64_t endFrame = end + base;
+        if (endFrame == base) endFrame = base + load.LastLoopEnd;
+        r.EndFrame = Saturate(endFrame);
+        r.FrameCount = Saturate(static_cast<int64_t>(r.EndFrame) - r.DataOffset + 1);
+        r.LoopLength = ini.ReadInteger(section, "loop", load.DefaultLoop);
+        if (!load.SingleFile && named && load.Channels > 0) {
+            // The guard frame after the block continues the loop.
+            const int64_t frames = SampleDataSize / (load.Channels * 2);
+            const int64_t to = static_cast<int64_t>(r.EndFrame) + 1;
+            const int64_t from = to - r.LoopLength;
+            if (to >= 0 && to < frames && from >= 0 && from < frames) CopyFrame(SampleData, load.Channels, to, from);
+        }
+    } else {
+        r.StartFrame = Saturate(pos);
+        if (load.SingleFile || r.DataOffset == -1) r.DataOffset = r.StartFrame;
+        r.EndFrame = Saturate(end);
+        r.FrameCount = Saturate(static_cast<int64_t>(r.EndFrame) - r.DataOffset + 1);
+        r.LoopLength = ini.ReadInteger(section, "loop", 0);
+    }
+}
+
+bool TPianoWaveTable::ReadEntry(TLoad& load, int32_t n) {
+    const std::string section = "sample" + std::to_string(n);
+    TWaveTableSample& r = Samples[static_cast<size_t>(n)];
+    int64_t frameCount = 0;
+    bool repeat = false;
+    r.OwnsData = load.SingleFile;
+    r.DataOffset = -1;
+    r.StartOffset = 0;
+    r.FrameCount = 0;
+    const std::string name = ToNativePath(load.Ini.ReadString(section, "name", ""));
+    const std::string lowerPart = LowerCase(FileNamePart(name)).substr(0, 255);
+
+    if (!load.SingleFile && !name.empty()) {
+        // A file named before is not read again: the entry takes that one's data.
+        for (int32_t k = 0; k < n && !repeat; ++k) {
+            if (Samples[static_cast<size_t>(k)].FileName != lowerPart) continue;
+            r = Samples[static_cast<size_t>(k)];
+            r.OwnsData = false;
+            repeat = true;
+        }
+        if (!repeat && !ReadEntryFile(load, r, load.Folder + name, frameCount)) return false;
     }
 
-    Clamp();
-    Loaded = true;
+    const int32_t root = load.Ini.ReadInteger(section, "root", -1);
+    r.Root = root == -1 ? load.PrevRoot : root;
+    const int32_t high = load.Ini.ReadInteger(section, "high", 0);
+    r.High = high == -1 ? load.PrevHigh : high;
+    r.FileName = lowerPart;
+    load.PrevRoot = r.Root;
+    load.PrevHigh = r.High;
+    if (repeat) return true;
+
+    ReadPositions(load, r, section, !name.empty());
+    if (n > 0 && r.StartFrame == Samples[static_cast<size_t>(n - 1)].StartFrame) {
+        r.OwnsData = false;
+        r.DataOffset = Samples[static_cast<size_t>(n - 1)].DataOffset;
+    }
+    if (!name.empty()) {
+        load.LastNamed = load.Running;
+        load.Running += frameCount + (load.SingleFile ? 0 : 1);
+    }
+    return true;
+}
+
+bool TPianoWaveTable::Finish(TLoad& load) {
+    const TIniFile& ini = load.Ini;
+    // A set that names no readable data could never sound.
+    if (!SampleData || SampleDataSize <= 0) return Fail(load.File + ": no sample data", false);
+    LayerCount = static_cast<uint8_t>(load.LayerCount & 0xFF);
+    if (LayerCount == 0) LayerCount = 1;
+    VelocityLimits.assign(LayerCount, 0);
+    for (int i = 0; i < LayerCount; ++i)
+        VelocityLimits[static_cast<size_t>(i)] = ini.ReadInteger("velocitylayers", std::to_string(i), 128);
+    VelocityLimits[0] = 0;
+    for (size_t i = 0; i < Parameters.size(); ++i)
+        Parameters[i] = static_cast<float>(ini.ReadFloat("parameters", std::to_string(i), -1.0));
+    if (load.SingleFile && !Compact()) return Fail(load.File + ": out of memory", false);
+    SampleRate = static_cast<float>(ini.ReadFloat("info", "samplerate", 44100.0));
+    Author = ini.ReadString("info", "author", "");
+    Name = load.InfoName;
+    ShortName = load.InfoShort.empty() ? load.InfoName : load.InfoShort;
     return true;
 }
 

@@ -9,8 +9,6 @@
 
 namespace norv {
 
-class TAudioRenderer;
-
 struct TWaveTableSample {
     int32_t Root = 0;        // root key, 0..127 after loading
     int32_t High = 0;        // highest key of the zone, 0..999 after loading
@@ -38,10 +36,10 @@ public:
     TPianoWaveTable(const TPianoWaveTable&) = delete;
     TPianoWaveTable& operator=(const TPianoWaveTable&) = delete;
 
-    // Loads a definition; false (Loaded false) on any failure. Sample
-    // conversion follows `renderer`'s rate; `pump` runs between entries.
-    bool LoadFromFile(const TAudioRenderer& renderer, const std::string& fileName,
-                      const std::function<void()>& pump = {});
+    // Loads a definition; false (Loaded false) on any failure. WAVE samples
+    // are converted to `hostRate` where the definition asks for it; `pump`
+    // runs between entries. The calling thread, never the audio thread.
+    bool LoadFromFile(double hostRate, const std::string& fileName, const std::function<void()>& pump = {});
 
     std::string DefaultFileName() const { return Folder + "default.wti"; }
     // The folder of `fileName` plus its [default] file key (itself by default).
@@ -86,6 +84,20 @@ public:
     static constexpr const char* kLoadErrorText = "Something went wrong loading the wavetable - stopped";
 
 private:
+    struct TLoad;
+    // The steps of a load; each false stops it.
+    bool OpenDefinition(TLoad& load, const std::string& fileName);
+    void ReadInfo(TLoad& load);
+    bool ReadSingleFile(TLoad& load);
+    bool ReadEntry(TLoad& load, int32_t n);
+    bool ReadEntryFile(TLoad& load, TWaveTableSample& r, const std::string& path, int64_t& frameCount);
+    void ReadPositions(TLoad& load, TWaveTableSample& r, const std::string& section, bool named);
+    bool Finish(TLoad& load);
+    // Shows the failure; the set stays unloaded.
+    bool Fail(const std::string& detail, bool clearAll);
+    bool SameChannels(TLoad& load, bool stereo, const std::string& path);
+    std::function<int16_t*(int32_t frames, int channels)> PlaceAt(TLoad& load, int64_t offset);
+
     void FreeData();
     void Clamp();
     // Single-file sets: every owned block followed by its guard frame.

@@ -50,12 +50,8 @@ struct Rig {
     }
     void Recompute() { UpdateWorkingValues(w, levels, -1); }
     TPianoVoice Start(float initVolume, float curPitch) {
-        THostVoiceRecord r{};
-        r.InitVolume = initVolume;
-        r.InitPitch = 6000 + curPitch;
-        r.CurPitch = curPitch;
         TPianoVoice v;
-        SetupVoice(v, r, w, levels, table);
+        SetupVoice(v, initVolume, curPitch, w, levels, table);
         return v;
     }
     // Which record a voice plays, told by its start frame.

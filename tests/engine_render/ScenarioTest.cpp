@@ -56,7 +56,7 @@ TEST_P(RenderScenario, FastPathsMatchTheReference) {
         }
         plugs.push_back(p);
     }
-    ASSERT_NE(plugs[0]->W.OverdriveAmount.load(), 0.0f);
+    ASSERT_NE(plugs[0]->Engine.W.OverdriveAmount.load(), 0.0f);
 
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
     std::uniform_int_distribution<int> key(21, 108), velocity(1, 127), small(0, 9);
@@ -100,14 +100,14 @@ TEST_P(RenderScenario, FastPathsMatchTheReference) {
             out[i].assign(2 * static_cast<size_t>(n), 0.0f);
             host->RenderBlock(plugs[i], out[i].data(), n);
         }
-        voiceFrames += static_cast<int64_t>(plugs[0]->Voices->Count()) * n;
+        voiceFrames += static_cast<int64_t>(plugs[0]->Engine.VoiceCount()) * n;
         for (size_t i = 1; i < plugs.size(); ++i) {
             SCOPED_TRACE(testing::Message() << VoiceRendererName(paths[i]) << ", block " << block);
             diffs[i].Add(out[0].data(), out[i].data(), out[0].size());
-            const TQuickList<TPianoVoice>& expected = *plugs[0]->Voices;
-            const TQuickList<TPianoVoice>& actual = *plugs[i]->Voices;
-            ASSERT_EQ(expected.Count(), actual.Count());
-            for (int32_t v = 0; v < expected.Count(); ++v) ExpectSameVoice(*expected[v], *actual[v]);
+            const TEngine& expected = plugs[0]->Engine;
+            const TEngine& actual = plugs[i]->Engine;
+            ASSERT_EQ(expected.VoiceCount(), actual.VoiceCount());
+            for (int32_t v = 0; v < expected.VoiceCount(); ++v) ExpectSameVoice(*expected.VoiceAt(v), *actual.VoiceAt(v));
             if (HasFailure()) return;
         }
     }

@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/AudioRenderer.h"
 #include "wavetable/WavTables.h"
 
 namespace {
@@ -76,10 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::ofstream(file, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data),
                                                                   static_cast<std::streamsize>(size));
     for (int rate : {44100, 48000}) {
-        norv::TAudioRenderer renderer;
-        renderer.SetRate(rate);
         norv::TPianoWaveTable table(Folder().string() + "/", 15);
-        if (table.LoadFromFile(renderer, file.string())) CheckLoaded(table);
+        if (table.LoadFromFile(rate, file.string())) CheckLoaded(table);
     }
     return 0;
 }

@@ -74,15 +74,15 @@ TEST_F(Instance, Construction) {
     for (intptr_t r : info->Reserved) EXPECT_EQ(r, 0);
 
     EXPECT_EQ(p->MaxPolyphony.load(), 32);
-    EXPECT_TRUE(p->KeyboardNotify.load());
+    EXPECT_TRUE(p->Engine.KeyboardNotify.load());
     EXPECT_EQ(p->EditorHandle, 0);
     EXPECT_EQ(p->Renderer->Rate, 44100);
-    EXPECT_EQ(p->W.Volume, 0.2f);
-    EXPECT_EQ(p->W.MuffleScale, 160.0f);
-    EXPECT_EQ(p->Fx.LfoCos, 1.0f);
-    EXPECT_EQ(p->Fx.DelayMask, 127);
-    EXPECT_EQ(p->Fx.DelayLine.size(), 256u);
-    EXPECT_EQ(p->W.InvSampleRate.load(), 0.0f);
+    EXPECT_EQ(p->Engine.W.Volume, 0.2f);
+    EXPECT_EQ(p->Engine.W.MuffleScale, 160.0f);
+    EXPECT_EQ(p->Engine.Fx.LfoCos, 1.0f);
+    EXPECT_EQ(p->Engine.Fx.DelayMask, 127);
+    EXPECT_EQ(p->Engine.Fx.DelayLine.size(), 256u);
+    EXPECT_EQ(p->Engine.W.InvSampleRate.load(), 0.0f);
     EXPECT_NE(Process().ResourceModule, nullptr);
     EXPECT_EQ(Cp936ToUtf8(p->Form()->lblVersion->Caption()).rfind("版本 ", 0), 0u);
 
@@ -137,9 +137,9 @@ TEST_F(Instance, CommandsAndEvents) {
     p->HandleParameter(13, 32768, 0x21);
     EXPECT_EQ(p->HostCommand(4, 0, 48000), 0);
     EXPECT_EQ(p->Renderer->Rate, 48000);
-    EXPECT_EQ(p->W.InvSampleRate.load(), static_cast<float>(1.0 / 48000));
+    EXPECT_EQ(p->Engine.W.InvSampleRate.load(), static_cast<float>(1.0 / 48000));
     EXPECT_FLOAT_EQ(p->Renderer->MaxGainStep, 0.001f * 44100.0f / 48000.0f);
-    EXPECT_FLOAT_EQ(p->W.LfoStep.load(), 6.283f / 48000.0f);
+    EXPECT_FLOAT_EQ(p->Engine.W.LfoStep.load(), 6.283f / 48000.0f);
     p->HostCommand(4, 0, 0);
     p->HostCommand(4, 0, -44100);
     EXPECT_EQ(p->Renderer->Rate, 48000);
@@ -154,13 +154,13 @@ TEST_F(Instance, EditorParent) {
     EXPECT_EQ(form->SynthPanel->ParentWindow(), 0x12345u);
     EXPECT_NE(p->EditorHandle, 0);
     EXPECT_EQ(static_cast<tk::WindowId>(p->EditorHandle), form->SynthPanel->Handle());
-    EXPECT_TRUE(p->KeyboardNotify.load());
+    EXPECT_TRUE(p->Engine.KeyboardNotify.load());
 
     p->HostCommand(0, 0, 0);
     EXPECT_TRUE(p->EditorDetached);
     EXPECT_EQ(form->SynthPanel->Parent(), form);
     EXPECT_EQ(static_cast<tk::WindowId>(p->EditorHandle), form->SynthPanel->Handle());
-    EXPECT_FALSE(p->KeyboardNotify.load());  // detached: no key notices
+    EXPECT_FALSE(p->Engine.KeyboardNotify.load());  // detached: no key notices
 
     // A host-sized panel: 187 becomes 152 and the host is told once.
     p->HostCommand(0, 0, 0x777);
@@ -168,11 +168,11 @@ TEST_F(Instance, EditorParent) {
     form->SynthPanel->SetHeight(187);
     EXPECT_EQ(form->SynthPanel->Height(), 152);
     EXPECT_EQ(host->EditorResizes, resizes + 1);
-    EXPECT_FALSE(p->KeyboardNotify.load());
+    EXPECT_FALSE(p->Engine.KeyboardNotify.load());
     EXPECT_FALSE(form->KbBtn->Down());
     form->SynthPanel->SetHeight(200);
     EXPECT_EQ(host->EditorResizes, resizes + 1);
-    EXPECT_TRUE(p->KeyboardNotify.load());
+    EXPECT_TRUE(p->Engine.KeyboardNotify.load());
     EXPECT_TRUE(form->KbBtn->Down());
     form->SynthPanel->SetHeight(237);
     form->KbBtn->Click();

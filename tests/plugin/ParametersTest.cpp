@@ -28,19 +28,19 @@ TEST_F(Params, SetGetAndHostScale) {
     p->ParamValues[8] = 555;
     EXPECT_EQ(p->HandleParameter(8, 32768, 0x21), 0);
     EXPECT_EQ(p->ParamValues[8], 0);
-    EXPECT_EQ(p->ParamLevels[8].load(), 0.5f);
+    EXPECT_EQ(p->Engine.Level(8), 0.5f);
     EXPECT_EQ(p->HandleParameter(8, 0, 0x20), -1000);
     EXPECT_EQ(p->HandleParameter(8, 65536, 0x20), 1000);
 
     // The LFO rate's range is the host's scale.
     EXPECT_EQ(p->HandleParameter(13, 65536, 0x21), 65536);
     EXPECT_EQ(p->ParamValues[13], 65536);
-    EXPECT_EQ(p->ParamLevels[13].load(), 1.0f);
+    EXPECT_EQ(p->Engine.Level(13), 1.0f);
 
     // Stored unclamped; only the knob stops at its end.
     EXPECT_EQ(p->HandleParameter(0, 5000, 0x01), 5000);
     EXPECT_EQ(p->ParamValues[0], 5000);
-    EXPECT_EQ(p->ParamLevels[0].load(), 3.0f);
+    EXPECT_EQ(p->Engine.Level(0), 3.0f);
     EXPECT_EQ(p->Form()->Wheels[0]->Value(), 0);
     p->HandleParameter(0, 5000, 0x11);
     EXPECT_EQ(p->Form()->Wheels[0]->Value(), 1000);
@@ -124,9 +124,9 @@ TEST_F(Params, DefaultsAndRefresh) {
     p->RefreshAllParameters();
     EXPECT_EQ(p->ParamValues[8], 5000);
     EXPECT_EQ(p->Form()->Wheels[8]->Value(), 1000);
-    EXPECT_FLOAT_EQ(p->ParamLevels[8].load(), 3.0f);
+    EXPECT_FLOAT_EQ(p->Engine.Level(8), 3.0f);
     EXPECT_EQ(p->Form()->Wheels[4]->Value(), 0);
-    EXPECT_FLOAT_EQ(p->ParamLevels[4].load(), -0.007f);
+    EXPECT_FLOAT_EQ(p->Engine.Level(4), -0.007f);
     EXPECT_TRUE(host->LastHint.empty());  // no texts while refreshing
 }
 

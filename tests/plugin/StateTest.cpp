@@ -80,12 +80,12 @@ TEST_F(State, RestoreFindsTheSetAndKeepsTheValues) {
 
     Restore(p, StateOf(1, "PIANO", values));  // letter case does not matter
     EXPECT_EQ(p->CurrentTable()->Name, "Piano");
-    EXPECT_EQ(p->Voices->Count(), 0);
+    EXPECT_EQ(p->Engine.VoiceCount(), 0);
     EXPECT_TRUE(host->Voices(p).empty());
     EXPECT_EQ(p->ParamValues[8], 5000);
     EXPECT_EQ(p->Form()->Wheels[8]->Value(), 1000);
-    EXPECT_FLOAT_EQ(p->ParamLevels[8].load(), 3.0f);
-    EXPECT_FLOAT_EQ(p->W.FineTune.load(), 5.0f);
+    EXPECT_FLOAT_EQ(p->Engine.Level(8), 3.0f);
+    EXPECT_FLOAT_EQ(p->Engine.W.FineTune.load(), 5.0f);
     EXPECT_EQ(p->Form()->WavetableCombo->SelectedEntryIndex(), 1);
     EXPECT_TRUE(p->Form()->WavetableCombo->Visible());  // loading display off again
 
@@ -106,7 +106,7 @@ TEST_F(State, RefusedStatesChangeNothingButTheVoices) {
 
     host->StartVoice(p, 0, 60, 1, 1, 0, 0);
     Restore(p, StateOf(2, "Piano", other));
-    EXPECT_EQ(p->Voices->Count(), 0);
+    EXPECT_EQ(p->Engine.VoiceCount(), 0);
     EXPECT_EQ(p->CurrentTable()->Name, "Alpha");
     EXPECT_EQ(p->ParamValues, values);
 
@@ -115,7 +115,7 @@ TEST_F(State, RefusedStatesChangeNothingButTheVoices) {
     for (size_t cut : {size_t{0}, size_t{3}, size_t{4}, size_t{7}, whole.size() - 1}) {
         host->StartVoice(p, 0, 62, 1, 1, 0, 200);
         Restore(p, std::vector<uint8_t>(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(cut)));
-        EXPECT_EQ(p->Voices->Count(), 0) << cut;
+        EXPECT_EQ(p->Engine.VoiceCount(), 0) << cut;
         EXPECT_EQ(p->CurrentTable()->Name, "Alpha") << cut;
         EXPECT_EQ(p->ParamValues, values) << cut;
     }

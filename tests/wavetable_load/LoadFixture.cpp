@@ -2,7 +2,6 @@
 
 #include <filesystem>
 
-#include "engine/AudioRenderer.h"
 #include "support/WaveWriter.h"
 
 namespace norv::test {
@@ -30,9 +29,7 @@ std::unique_ptr<TPianoWaveTable> LoadFixture::Load(const std::string& file, int3
         events.push_back("progress " + std::to_string(current) + "/" + std::to_string(last));
     };
     table->OnError = [this](const std::string& detail) { events.push_back("error " + detail); };
-    TAudioRenderer renderer;
-    renderer.SetRate(rate);
-    const bool loaded = table->LoadFromFile(renderer, file, [this] { ++pumps; });
+    const bool loaded = table->LoadFromFile(rate, file, [this] { ++pumps; });
     EXPECT_EQ(loaded, table->Loaded);
     return table;
 }

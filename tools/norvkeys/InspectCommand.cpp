@@ -10,7 +10,6 @@
 #include <stdexcept>
 #include <string>
 
-#include "engine/AudioRenderer.h"
 #include "engine/WorkingValues.h"
 #include "host/StatusDisplay.h"
 #include "base/Cp936.h"
@@ -156,9 +155,7 @@ void Inspect(const InspectOptions& opts) {
     table.OnProgress = [&status](TPianoWaveTable*, int32_t current, int32_t last) {
         status.ShowFraction(static_cast<double>(current + 1) / (static_cast<double>(last) + 1.0), "loading");
     };
-    TAudioRenderer renderer;
-    renderer.SetRate(opts.Rate);
-    const bool loaded = table.LoadFromFile(renderer, file);
+    const bool loaded = table.LoadFromFile(opts.Rate, file);
     status.Finish();
     if (!loaded) {
         if (error.empty()) error = SilentRejection(table, folder ? table.DefaultFileName() : file);
