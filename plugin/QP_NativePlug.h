@@ -23,13 +23,14 @@ class TMenuItem;
 
 class TQuirraPlugBase : public TQuirraPlug {
 public:
-    // Construction steps 1-7.
+    // Main thread. Joins the process's instances, learns the host's windows
+    // and folder, makes the renderer and takes the progress reports.
     TQuirraPlugBase(intptr_t tag, THostServices* host);
 
-    void DestroyInstance() override;
-    intptr_t HostCommand(intptr_t opcode, intptr_t index, intptr_t value) override;
-    void IdleUpdate() override;
-    intptr_t HandleEvent(intptr_t id, intptr_t value, intptr_t flags) override;
+    void DestroyInstance() override;                                                 // main
+    intptr_t HostCommand(intptr_t opcode, intptr_t index, intptr_t value) override;  // main
+    void IdleUpdate() override;                                                      // main
+    intptr_t HandleEvent(intptr_t id, intptr_t value, intptr_t flags) override;      // any
 
     // Not provided by this instrument: answered harmlessly (see the .cpp).
     void RenderEffect(float* source, float* dest, intptr_t frames) override;
@@ -39,9 +40,10 @@ public:
     intptr_t ReservedOp16(intptr_t, intptr_t, intptr_t, intptr_t) override;
     intptr_t ReservedOp17(intptr_t, intptr_t, intptr_t, intptr_t) override;
 
-    // Slot 18, internal: a code page 936 text for the host's hint bar.
+    // Slot 18, internal: a code page 936 text for the host's hint bar. Main thread.
     virtual void ShowHintText(const char* text);
 
+    // Main thread, as the rest below.
     void ShowStatusText(std::string_view text);
     void ShowPercentHint(int32_t a, int32_t b);
     void RefreshAllParameters();

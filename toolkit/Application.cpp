@@ -1,5 +1,7 @@
 #include "toolkit/Application.h"
 
+#include "toolkit/PopupMenu.h"
+
 namespace norv::tk {
 
 namespace {
@@ -49,6 +51,7 @@ void TApplication::ControlDestroyed(TControl* control) {
     if (hintControl_ == control) hintControl_ = nullptr;
     if (pointerOver_ == control) pointerOver_ = nullptr;
     if (CaptureControl == control) CaptureControl = nullptr;
+    TPopupMenu::ForgetControl(control);
 }
 
 }  // namespace norv::tk

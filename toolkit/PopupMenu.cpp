@@ -1,12 +1,27 @@
 #include "toolkit/PopupMenu.h"
 
+#include <vector>
+
 namespace norv::tk {
 namespace {
 TPopupMenu* gOpenMenu = nullptr;
-}
+// Every live menu. GUI thread.
+std::vector<TPopupMenu*> gMenus;
+}  // namespace
+
+TPopupMenu::TPopupMenu(TComponent* owner) : TComponent(owner) { gMenus.push_back(this); }
 
 TPopupMenu::~TPopupMenu() {
     if (gOpenMenu == this) gOpenMenu = nullptr;
+    std::erase(gMenus, this);
+}
+
+void TPopupMenu::ForgetControl(const TControl* control) {
+    for (TPopupMenu* m : gMenus) {
+        if (m->PopupComponent != control) continue;
+        m->Close();
+        m->PopupComponent = nullptr;
+    }
 }
 
 TMenuItem* TPopupMenu::AddItem(std::string caption, intptr_t tag) {

@@ -31,7 +31,7 @@ enum class TMenuKey { Up, Down, Left, Right, Enter, Escape };
 
 class TPopupMenu : public TComponent {
 public:
-    explicit TPopupMenu(TComponent* owner) : TComponent(owner) {}
+    explicit TPopupMenu(TComponent* owner);
     ~TPopupMenu() override;
 
     // The root item's tag (the menu's own Tag) and its items.
@@ -57,6 +57,11 @@ public:
 
     // The menu open at the moment, if any.
     static TPopupMenu* OpenMenu();
+
+    // A control goes away: menus opened on it forget it and close, so a
+    // later choice cannot reach it. A menu may outlive the control it was
+    // opened on (one menu serves every editor of the process).
+    static void ForgetControl(const TControl* control);
 
 private:
     bool Selectable(int i) const;

@@ -279,5 +279,28 @@ TEST_F(Instance, KnobMenuAsksTheOwningHost) {
     menu->Close();
 }
 
+// The menu belongs to the process; the knob it was opened on may go with its
+// instance while it is open, or after.
+TEST_F(Instance, KnobMenuForgetsTheKnobsOfADestroyedInstance) {
+    TTestPlug* keeper = NewInstance();
+    tk::TPopupMenu* menu = Process().ResourceModule->WheelMenu;
+    for (bool open : {true, false}) {
+        TTestPlug* gone = NewInstance();
+        menu->Popup(gone->Form()->Wheels[7]);
+        if (!open) menu->Close();
+        host->DestroyInstance(gone);
+        EXPECT_EQ(menu->PopupComponent, nullptr);
+        EXPECT_FALSE(menu->IsOpen());
+        EXPECT_EQ(keeper->HostCommand(PlugCommand::MenuNavigate, 10, 1), 0);
+        menu->Items[0]->OnClick(menu->Items[0]);  // reset: no knob to reach
+        host->MenuItems = {{"one", 0}};
+        menu->Popup(keeper->Form()->Wheels[2]);
+        ASSERT_EQ(menu->Items.size(), 3u);
+        menu->Items[2]->OnClick(menu->Items[2]);
+        EXPECT_EQ(host->MenuRuns.back().Index, 2);
+        menu->Close();
+    }
+}
+
 }  // namespace
 }  // namespace norv::test

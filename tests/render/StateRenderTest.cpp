@@ -2,6 +2,8 @@
 // renders the same samples, bit for bit.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cmath>
 #include <cstring>
 
 #include "host/StateStream.h"
@@ -95,6 +97,53 @@ TEST(StateRender, NotesStartAtTheirExactFrame) {
         // The voice's gains ramp up from 0, so its first frame is silent.
         EXPECT_EQ(first, 4801);
     }
+}
+
+}  // namespace
+}  // namespace norv::test
+
+namespace norv::test {
+namespace {
+
+bool AllFinite(const Audio& a) {
+    for (float x : a.samples)
+        if (!std::isfinite(x)) return false;
+    return true;
+}
+
+// Values far past every knob's end, as a damaged state or a careless host
+// may give them, are kept as they are, and the sound stays a number.
+TEST(StateRender, ValuesFarOutsideTheKnobsStayFinite) {
+    const host::MidiSong song = Phrase();
+    host::Host host(NORV_PLUGIN_PATH);
+    host.Status.Quiet = true;
+    std::vector<std::vector<int32_t>> patterns(3);
+    for (int i = 0; i < 15; ++i) {
+        patterns[0].push_back(INT32_MAX);
+        patterns[1].push_back(INT32_MIN);
+        patterns[2].push_back(i % 2 ? INT32_MIN : INT32_MAX);
+    }
+    for (const std::vector<int32_t>& values : patterns) {
+        for (int rate : {44100, 8000}) {
+            SCOPED_TRACE(testing::Message() << values[0] << " " << values[1] << " at " << rate);
+            TQuirraPlug* plug = NewInstance(host, rate);
+            ASSERT_NE(plug, nullptr);
+            host::SavedState state = *host::ParseState(host::SaveInstanceState(plug));
+            state.Values = values;
+            const std::vector<uint8_t> bytes = host::StateBytes(state);
+            host::RestoreInstanceState(host, plug, bytes);
+            EXPECT_EQ(host::SaveInstanceState(plug), bytes);
+            const Audio out = RenderSong(host, plug, song, rate, 256, 0.5);
+            host.DestroyInstance(plug);
+            EXPECT_TRUE(AllFinite(out));
+        }
+    }
+    // The open filter at a low rate, with every knob where it starts.
+    TQuirraPlug* plug = NewInstance(host, 8000);
+    const Audio low = RenderSong(host, plug, song, 8000, 256, 0.5);
+    host.DestroyInstance(plug);
+    EXPECT_TRUE(AllFinite(low));
+    EXPECT_GT(low.Peak(), 0.01f);
 }
 
 }  // namespace
