@@ -134,8 +134,12 @@ void TEngine::PrepareVoices(const TPianoWaveTable& table, int32_t frames) {
         if (PitchChanged(v)) RecomputeStep(v, W, table);
         const float volume = *v.Link.CurVolume;
         const float lv = volume < 0.0f ? 0.0f : volume;
-        const float a = lv == 0.0f ? 0.0f : static_cast<float>(std::pow(static_cast<long double>(lv), v.VelSensExp));
-        host_.ComputeVoiceGains(&v.GainL, &v.GainR, *v.Link.CurPan, a);
+        if (lv != v.CurveVolume || v.VelSensExp != v.CurveExponent) {
+            v.CurveVolume = lv;
+            v.CurveExponent = v.VelSensExp;
+            v.CurveLevel = lv == 0.0f ? 0.0f : static_cast<float>(std::pow(static_cast<long double>(lv), v.VelSensExp));
+        }
+        host_.ComputeVoiceGains(&v.GainL, &v.GainR, *v.Link.CurPan, v.CurveLevel);
         float startL, startR;
         PlanGainRamp(v.GainL, v.GainEndL, frames, maxStep, startL, v.GainIncL);
         PlanGainRamp(v.GainR, v.GainEndR, frames, maxStep, startR, v.GainIncR);

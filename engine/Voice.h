@@ -45,6 +45,11 @@ struct TPianoVoice {
     float GainEndR = 0;
     float GainL = 0;
     float GainR = 0;
+    // The host level's last curve, kept because the power function costs
+    // more than the rest of a voice's block preparation: volume^exponent.
+    float CurveVolume = -1;
+    float CurveExponent = 0;
+    float CurveLevel = 0;
 };
 
 }  // namespace norv
