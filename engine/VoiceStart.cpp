@@ -30,8 +30,10 @@ int32_t StepFor(float k, const TWaveTableSample& s, float d, float sampleRate, f
     float r = static_cast<float>(std::exp(static_cast<L>(e) * kSemitone) *
                                  (static_cast<L>(sampleRate) * s.RateScale * static_cast<L>(invSampleRate)));
     L step = std::nearbyint(static_cast<L>(r) * 65536.0L);
-    // Absurd pitches cannot overflow the 16.16 step.
-    return static_cast<int32_t>(std::clamp<L>(step, 0.0L, 2147483647.0L));
+    // Absurd pitches cannot overflow the 16.16 step; an absurd set rate
+    // before the host's rate is known gives no number at all.
+    if (!(step >= 0.0L)) return 0;
+    return static_cast<int32_t>(std::min<L>(step, 2147483647.0L));
 }
 
 }  // namespace

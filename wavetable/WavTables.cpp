@@ -19,6 +19,10 @@ namespace {
 // and honouring it would only exhaust memory.
 constexpr int32_t kMaxEntries = 1 << 16;
 
+// Far louder than any set needs; beyond it a voice's level could overflow
+// (a float holds no more than about 3e38) and the host would get no numbers.
+constexpr double kMaxVelocityFactor = 1000.0;
+
 std::string FolderOf(const std::string& path) {
     size_t slash = path.rfind('/');
     return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
@@ -225,7 +229,8 @@ void TPianoWaveTable::ReadInfo(TLoad& load) {
     load.Entries = ini.ReadInteger("info", "samples", 0);
     load.SampleFile = ToNativePath(ini.ReadString("info", "samplefile", ""));
     const std::string fileType = LowerCase(ini.ReadString("info", "filetype", "riff"));
-    VelocityFactor = static_cast<float>(ini.ReadFloat("info", "velocityfactor", 1.0));
+    VelocityFactor = static_cast<float>(
+        std::clamp(ini.ReadFloat("info", "velocityfactor", 1.0), -kMaxVelocityFactor, kMaxVelocityFactor));
     ReleaseHighNotes = ini.ReadBool("info", "releasehighnotes", false);
     IsStandard = ini.ReadInteger("info", "isstandard", 0) == 1;
     load.LayerCount = ini.ReadInteger("velocitylayers", "count", 1);

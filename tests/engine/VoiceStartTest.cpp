@@ -4,6 +4,7 @@
 
 #include <bit>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "engine/MixReference.h"
@@ -144,6 +145,9 @@ TEST(VoiceStart, Tuning) {
     EXPECT_EQ(silent.Step, 0);
     EXPECT_EQ(silent.FilterCoef, 0.0f);
     EXPECT_EQ(silent.DecayCoef, 1.0f);
+    // Even with a set rate no float holds.
+    s.table.SampleRate = std::numeric_limits<float>::infinity();
+    EXPECT_EQ(s.Start(1.0f, 0).Step, 0);
 }
 
 TEST(VoiceStart, DecayMuffleAndPlace) {

@@ -82,6 +82,14 @@ TEST_F(DefinitionTest, InfoFlagsAndNumbers) {
     EXPECT_TRUE(t->IsStandard);
     EXPECT_EQ(t->VelocityFactor, 1.5f);
     EXPECT_EQ(t->SampleRate, 48000.0f);
+
+    // A factor no float can hold is held where the voices stay finite.
+    for (auto [text, factor] : {std::pair{"1e39", 1000.0f}, {"-1e300", -1000.0f}, {"999.5", 999.5f}}) {
+        Text("loud.wti", OneEntrySet(std::string("velocityfactor=") + text));
+        t = Load("loud.wti");
+        ASSERT_TRUE(t->Loaded);
+        EXPECT_EQ(t->VelocityFactor, factor) << text;
+    }
 }
 
 TEST_F(DefinitionTest, LayerCountKeepsItsLowEightBits) {
