@@ -268,12 +268,41 @@ TEST_F(RenderCommand, SetsAreChosenThroughTheSavedState) {
     // Parameters given on the command line come after the set's preset.
     EXPECT_EQ(value(savedState({"--set", "Upright", "--param", "tune=-20"}), 7, 8), -20);
 
-    // The third set has the second one's name in other letters: the
-    // instrument would load the second, so it cannot be chosen.
-    CommandResult r = RunNorvkeys({"--plugin", plugin, "render", song.string(), "-o", Out("y.wav"), "--set", "2"});
-    EXPECT_NE(r.exitCode, 0);
-    EXPECT_NE(r.output.find("share the name"), std::string::npos) << r.output;
-    EXPECT_FALSE(fs::exists(Out("y.wav")));
+    // The third set has the second one's name in other letters: a state
+    // naming it finds the second, so it is played from a bundle of its own.
+    // A state saved from it says what it would restore.
+    for (const char* choice : {"2", "zither.WTI"}) {
+        SCOPED_TRACE(choice);
+        CommandResult r = RunNorvkeys({"--plugin", plugin, "render", song.string(), "-o", Out("z.wav"), "--tail", "0",
+                                       "--set", choice, "--save-state", Out("z.state")});
+        ASSERT_EQ(r.exitCode, 0) << r.output;
+        EXPECT_NE(r.output.find("set:     UPRIGHT\n"), std::string::npos) << r.output;
+        EXPECT_NE(r.output.find("z.state: this state names set \"UPRIGHT\"; restoring it loads \"Upright\""),
+                  std::string::npos)
+            << r.output;
+        std::ifstream in(Out("z.state"), std::ios::binary);
+        const std::vector<uint8_t> zither((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        ASSERT_EQ(zither.size(), 72u);
+        EXPECT_EQ(std::string(zither.begin() + 5, zither.begin() + 12), "UPRIGHT");
+        // Its definition has no preset: the tuning stays as it was.
+        EXPECT_EQ(value(zither, 7, 8), value(plain, 10, 8));
+    }
+
+    // A definition without a name is listed, and chosen, under its file's
+    // base name; the instance plays it under none, so its state names none.
+    std::string bare = grand;
+    bare.erase(bare.find("name=Norv Grand\n"), std::strlen("name=Norv Grand\n"));
+    dir.Write("bundle/WavTables/bare.wti", bare);
+    for (const char* choice : {"3", "bare", "BARE", "bare.wti"}) {
+        SCOPED_TRACE(choice);
+        CommandResult r = RunNorvkeys({"--plugin", plugin, "render", song.string(), "-o", Out("b.wav"), "--tail", "0",
+                                       "--set", choice, "--save-state", Out("b.state")});
+        ASSERT_EQ(r.exitCode, 0) << r.output;
+        EXPECT_NE(r.output.find("set:     bare\n"), std::string::npos) << r.output;
+        EXPECT_NE(r.output.find("voices:  1 "), std::string::npos) << r.output;
+        EXPECT_NE(r.output.find("set \"bare\" has no name of its own"), std::string::npos) << r.output;
+        EXPECT_EQ(fs::file_size(Out("b.state")), 65u);
+    }
 }
 
 }  // namespace
