@@ -63,6 +63,21 @@ void UsualPermissions(int fd) {
     (void)fchmod(fd, 0666 & ~mask);
 }
 
+// A file in the temporary folder that has no name from the start: nothing to
+// clean up, however the process ends. Throws naming `user`.
+int UnnamedTempFile(const std::string& user) {
+    std::error_code ec;
+    const std::filesystem::path folder = std::filesystem::temp_directory_path(ec);
+    std::string temp = ((ec ? std::filesystem::path("/tmp") : folder) / "norvkeys-out-XXXXXX").string();
+    const int fd = mkstemp(temp.data());
+    if (fd < 0) {
+        const int error = errno;
+        throw std::runtime_error(user + ": cannot make a temporary file in " + temp + ": " + std::strerror(error));
+    }
+    unlink(temp.c_str());
+    return fd;
+}
+
 }  // namespace
 
 StandardOutputClaim::StandardOutputClaim() {
@@ -88,16 +103,7 @@ AudioFileWriter::AudioFileWriter(std::string path, const AudioFormat& format, in
     if (toStream) {
         if (streamFd < 0) throw std::runtime_error(name_ + ": cannot write: " + std::strerror(EBADF));
         streamFd_ = streamFd;
-        std::error_code ec;
-        const std::filesystem::path folder = std::filesystem::temp_directory_path(ec);
-        std::string temp = ((ec ? std::filesystem::path("/tmp") : folder) / "norvkeys-out-XXXXXX").string();
-        fd = mkstemp(temp.data());
-        if (fd < 0) {
-            const int error = errno;
-            throw std::runtime_error(name_ + ": cannot make a temporary file in " + temp + ": " + std::strerror(error));
-        }
-        unlink(temp.c_str());
-        tempFd_ = fd;
+        tempFd_ = fd = UnnamedTempFile(name_);
     } else {
         const std::filesystem::path target(path_);
         if (target.filename().empty()) throw std::runtime_error(path_ + ": cannot write: " + std::strerror(EISDIR));

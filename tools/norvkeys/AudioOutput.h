@@ -28,7 +28,8 @@ struct AudioFormat {
 inline constexpr const char* kStandardOutput = "-";
 
 // The container from the target's extension (.wav or .flac, any letter case;
-// WAVE for standard output) and the encoding from --bits (16, 24 or 32f; FLAC holds 16 and 24 only).
+// WAVE for standard output) and the encoding from --bits (16, 24 or 32f;
+// FLAC holds 16 and 24 only).
 // Throws std::runtime_error naming the file or the option and the reason.
 AudioFormat ChooseAudioFormat(const std::string& path, const std::string& bits);
 // "16-bit WAVE", "24-bit FLAC", "32-bit float WAVE".

@@ -17,7 +17,8 @@ namespace {
 std::string SetList(const std::vector<TLibraryEntry>& sets) {
     if (sets.empty()) return "no sets are installed";
     std::string list = "installed sets:";
-    for (size_t i = 0; i < sets.size(); ++i) list += "\n  " + std::to_string(i) + "  " + DisplayText(sets[i].Name) + "  (" +
+    for (size_t i = 0; i < sets.size(); ++i)
+        list += "\n  " + std::to_string(i) + "  " + DisplayText(sets[i].Name) + "  (" +
                 std::filesystem::path(sets[i].File).filename().string() + ")";
     return list;
 }
@@ -32,6 +33,11 @@ std::optional<size_t> ParseIndex(const std::string& text) {
     for (char c : text)
         if (c < '0' || c > '9') return std::nullopt;
     return static_cast<size_t>(std::stoul(text));
+}
+
+size_t LoadFailures(const host::Host& host) {
+    return static_cast<size_t>(std::count(host.StatusTexts.begin(), host.StatusTexts.end(),
+                                          std::string(TPianoWaveTable::kLoadErrorText)));
 }
 
 }  // namespace
@@ -85,8 +91,8 @@ ChosenSet ResolveSet(const std::string& plugin, const std::string& text) {
         chosen.Entry = installed[*match];
         return chosen;
     }
-    std::error_code ec;
     std::string definition;
+    std::error_code ec;
     if (match) {
         definition = installed[*match].File;
     } else if (isPath || std::filesystem::exists(text, ec)) {
@@ -113,15 +119,6 @@ std::vector<std::optional<double>> SetPreset(const TLibraryEntry& set, int param
     }
     return preset;
 }
-
-namespace {
-
-size_t LoadFailures(const host::Host& host) {
-    return static_cast<size_t>(std::count(host.StatusTexts.begin(), host.StatusTexts.end(),
-                                          std::string(TPianoWaveTable::kLoadErrorText)));
-}
-
-}  // namespace
 
 void ChooseSet(host::Host& host, TQuirraPlug* plug, const TLibraryEntry& set) {
     std::optional<host::SavedState> state = host::ParseState(host::SaveInstanceState(plug));
