@@ -66,6 +66,8 @@ protected:
 
 TEST_F(RenderOptions, StandardOutputGetsTheFileAWaveWouldHold) {
     const std::string song = WriteSong().string();
+    // Integer samples: a float WAVE's PEAK chunk holds the time of writing,
+    // so two renders differ in it.
     const std::vector<std::string> common = {"render", song, "--tail", "0.5", "--bits", "24"};
     auto args = [&](std::vector<std::string> extra) {
         std::vector<std::string> a = common;
@@ -240,7 +242,7 @@ TEST_F(RenderOptions, PolyphonyLimitsTheVoicesSoundingAtOnce) {
         return sum;
     };
     EXPECT_GT(energy("256.wav"), 1.2 * energy("default.wav"));
-    EXPECT_EQ(Slurp(Out("256.wav")), Slurp(Out("0.wav")));
+    EXPECT_EQ(ReadAudio(Out("256.wav")).samples, ReadAudio(Out("0.wav")).samples);
 
     const CommandResult r = render("bad.wav", {"--polyphony", "-1"});
     EXPECT_NE(r.exitCode, 0);
