@@ -1,5 +1,6 @@
 #include "host/Performer.h"
 
+#include <algorithm>
 #include <mutex>
 
 namespace norv::host {
@@ -132,6 +133,7 @@ void Performer::UpdateVoices() {
 void Performer::RenderBlock(float* interleaved, int32_t frames) {
     UpdateVoices();
     host_.RenderBlock(plug_, interleaved, frames);
+    peak_ = std::max(peak_, LiveVoices());
 }
 
 size_t Performer::LiveVoices() const { return host_.Voices(plug_).size(); }

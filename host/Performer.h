@@ -56,6 +56,9 @@ public:
     int64_t VoicesStarted() const { return started_; }
     // Note-ons the instance refused (StartVoice gave -1).
     int64_t VoicesRefused() const { return refused_; }
+    // The most voices still sounding at the end of a block: stolen and
+    // faded voices are ended by then, so this is what the polyphony let through.
+    size_t PeakVoices() const { return peak_; }
 
     Host& GetHost() { return host_; }
     TQuirraPlug* Plug() const { return plug_; }
@@ -70,6 +73,7 @@ private:
     std::array<ChannelState, kMidiChannels> channels_{};
     int64_t started_ = 0;
     int64_t refused_ = 0;
+    size_t peak_ = 0;
 };
 
 }  // namespace norv::host

@@ -5,6 +5,15 @@
 #include <stdexcept>
 
 namespace norv::host {
+namespace {
+
+// What the Performer acts on; program changes and pressure it ignores.
+bool ReachesInstrument(MidiType type) {
+    return type == MidiType::NoteOn || type == MidiType::NoteOff || type == MidiType::ControlChange ||
+           type == MidiType::PitchBend;
+}
+
+}  // namespace
 
 SongPlayer::SongPlayer(Performer& performer, const MidiSong& song, double sampleRate, int32_t maxBlock,
                        double tailSeconds)
@@ -12,18 +21,19 @@ SongPlayer::SongPlayer(Performer& performer, const MidiSong& song, double sample
     if (!(sampleRate > 0) || !std::isfinite(sampleRate)) throw std::invalid_argument("sample rate must be positive");
     if (maxBlock < 1) throw std::invalid_argument("block length must be at least one frame");
     if (!(tailSeconds >= 0) || !std::isfinite(tailSeconds)) throw std::invalid_argument("tail must not be negative");
-    songEnd_ = std::max<int64_t>(0, SecondsToFrames(song.endSeconds, rate_));
-    if (!song.events.empty()) songEnd_ = std::max(songEnd_, SecondsToFrames(song.events.back().seconds, rate_));
+    for (size_t i = song.events.size(); i > 0 && played_ == 0; --i)
+        if (ReachesInstrument(song.events[i - 1].type)) played_ = i;
+    songEnd_ = played_ == 0 ? 0 : std::max<int64_t>(0, SecondsToFrames(song.events[played_ - 1].seconds, rate_));
     limit_ = songEnd_ + SecondsToFrames(tailSeconds, rate_);
 }
 
 int32_t SongPlayer::Next(float* interleaved) {
     if (finished_) return 0;
     const auto& events = song_.events;
-    while (next_ < events.size() && SecondsToFrames(events[next_].seconds, rate_) <= position_)
+    while (next_ < played_ && SecondsToFrames(events[next_].seconds, rate_) <= position_)
         performer_.Apply(events[next_++]);
 
-    const bool eventsDone = next_ == events.size();
+    const bool eventsDone = next_ == played_;
     if (eventsDone && position_ >= songEnd_ && (position_ >= limit_ || performer_.LiveVoices() == 0)) {
         finished_ = true;
         return 0;

@@ -1,10 +1,12 @@
 // Plays a MIDI song through a Performer, block by block.
 //
 // Blocks are at most `maxBlock` frames and are cut at every event's frame, so
-// each event acts at its exact sample. The song lasts until its end (the end
-// of its last track) and then until the instance holds no voice, but never
-// longer than `tailSeconds` past the song's end: sustained or undamped notes
-// are cut there.
+// each event acts at its exact sample. The song ends at its last note,
+// controller or pitch bend, the last event the instrument hears: an end of
+// track far after the music (a file's own padding, or a broken length) would
+// otherwise be rendered as silence. From there it lasts until the instance
+// holds no voice, but never longer than `tailSeconds` past the song's end:
+// sustained or undamped notes are cut there.
 #pragma once
 
 #include <cstddef>
@@ -41,6 +43,7 @@ private:
     int64_t songEnd_;
     int64_t limit_;
     size_t next_ = 0;  // next event to apply
+    size_t played_ = 0;  // events up to the song's end; later ones change nothing
     int64_t position_ = 0;
     bool finished_ = false;
 };

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "host/MidiWriter.h"
 #include "host/SongPlayer.h"
 #include "hostlib_notes/FakePlug.h"
 
@@ -30,8 +31,9 @@ protected:
         performer = std::make_unique<Performer>(host, plug);
     }
 
-    // Plays the whole song; returns the frames rendered.
-    int64_t Play(double rate, int32_t block, double tail) {
+    // Plays the whole song; returns the frames rendered. Gives up past
+    // `bound` frames, so a song that would never end fails instead of hanging.
+    int64_t Play(double rate, int32_t block, double tail, int64_t bound = int64_t{1} << 40) {
         SongPlayer player(*performer, song, rate, block, tail);
         std::vector<float> buffer(2 * static_cast<size_t>(block));
         int64_t total = 0;
@@ -39,6 +41,10 @@ protected:
             EXPECT_GE(n, 1);
             EXPECT_LE(n, block);
             total += n;
+            if (total > bound) {
+                ADD_FAILURE() << "still playing after " << total << " frames";
+                return total;
+            }
         }
         EXPECT_EQ(total, player.Position());
         EXPECT_EQ(player.Next(buffer.data()), 0);
@@ -58,7 +64,7 @@ TEST_F(Song, BlocksAreCutAtEveryEventFrame) {
                    Event(0.3, MidiType::ControlChange, 7, 64), Event(0.3, MidiType::NoteOn, 64, 100),
                    Event(0.301, MidiType::NoteOff, 60),         Event(0.5, MidiType::NoteOff, 62),
                    Event(0.5, MidiType::NoteOff, 64)};
-    song.endSeconds = 0.75;
+    song.endSeconds = 0.75;  // the end of track: no event of the song is there
     fake->endReleasedAfterBlocks = 1;
     const int64_t total = Play(1000.0, 64, 30.0);
 
@@ -74,12 +80,14 @@ TEST_F(Song, BlocksAreCutAtEveryEventFrame) {
     EXPECT_EQ(releases[1].frame, 500);
     EXPECT_EQ(releases[2].frame, 500);
 
-    // Each block ends at the next event, at the song's end or after 64 frames.
-    // The last voices end in the block after their release, before the song's end.
-    const std::vector<int32_t> expected = {64, 36, 64, 64, 64, 8, 1, 64, 64, 64, 7, 64, 64, 64, 58};
+    // Each block ends at the next event or after 64 frames. The song ends at
+    // its last note-offs (0.5 s); the voices released there end in the next
+    // block, and nothing is rendered up to the end of track.
+    const std::vector<int32_t> expected = {64, 36, 64, 64, 64, 8, 1, 64, 64, 64, 7, 64};
     EXPECT_EQ(fake->BlockSizes(), expected);
-    EXPECT_EQ(total, 750);
+    EXPECT_EQ(total, 564);
     EXPECT_EQ(performer->LiveVoices(), 0u);
+    EXPECT_EQ(performer->PeakVoices(), 3u);
     EXPECT_TRUE(fake->everyBufferZeroed);
 }
 
@@ -87,17 +95,38 @@ TEST_F(Song, TailLimitCutsVoicesThatNeverEnd) {
     song.events = {Event(0.0, MidiType::ControlChange, 64, 127), Event(0.010, MidiType::NoteOn, 60, 100),
                    Event(0.020, MidiType::NoteOff, 60)};
     song.endSeconds = 0.5;
-    // The pedal never goes up: the voice sounds until the tail limit, exactly.
-    EXPECT_EQ(Play(48000.0, 256, 1.25), 24000 + 60000);
+    // The pedal never goes up: the voice sounds until the tail limit after
+    // the last event, exactly.
+    EXPECT_EQ(Play(48000.0, 256, 1.25), 960 + 60000);
     EXPECT_EQ(performer->LiveVoices(), 1u);
     EXPECT_TRUE(fake->CallsOf(FakeCall::Release).empty());
 }
 
-TEST_F(Song, ZeroTailEndsAtTheSongsEnd) {
-    song.events = {Event(0.0, MidiType::NoteOn, 60, 100)};
-    song.endSeconds = 0.01;
+TEST_F(Song, ZeroTailEndsAtTheLastControllerOrNote) {
+    // A controller counts; a program change after it changes no sound and
+    // does not lengthen the song.
+    song.events = {Event(0.0, MidiType::NoteOn, 60, 100), Event(0.01, MidiType::ControlChange, 7, 100),
+                   Event(0.5, MidiType::ProgramChange, 3)};
+    song.endSeconds = 0.5;
     EXPECT_EQ(Play(44100.0, 100, 0.0), 441);
     EXPECT_EQ(fake->BlockSizes(), (std::vector<int32_t>{100, 100, 100, 100, 41}));
+}
+
+TEST_F(Song, EndOfTrackHoursAfterTheLastNote) {
+    // The end of track follows the note-off by a delta of 0x0FFFFFFF ticks:
+    // over 77 hours at 480 ticks a quarter and 120 beats a minute.
+    MidiWriter w(0, 480);
+    const size_t t = w.AddTrack();
+    w.Note(t, 0, 480, 0, 60, 100);
+    w.EndTrack(t, 480 + 0x0FFFFFFF);
+    song = ParseMidi(w.Bytes());
+    ASSERT_GT(song.endSeconds, 77 * 3600.0);
+    fake->endReleasedAfterBlocks = 1;
+    SongPlayer player(*performer, song, 48000.0, 256, 30.0);
+    EXPECT_EQ(player.SongEndFrame(), 24000);
+    EXPECT_EQ(player.LimitFrame(), 24000 + 30 * 48000);
+    // The note-off at 0.5 s, then one block until the voice ends.
+    EXPECT_EQ(Play(48000.0, 256, 30.0, 48000 * 60), 24000 + 256);
 }
 
 TEST_F(Song, EndsWhenNoVoiceIsLeft) {

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <complex>
 #include <numbers>
@@ -214,6 +216,64 @@ CommandResult RunNorvkeys(const std::vector<std::string>& args) {
     ssize_t n;
     while ((n = read(pipeFds[0], buf, sizeof buf)) > 0) r.output.append(buf, static_cast<size_t>(n));
     close(pipeFds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return r;
+}
+
+SplitResult RunNorvkeysPiped(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) {
+    SplitResult r;
+    const std::string program = NORV_BUILD_DIR "/norvkeys";
+    if (access(program.c_str(), X_OK) != 0) {
+        ADD_FAILURE() << program << " is missing: build the norvkeys target before running these tests";
+        return r;
+    }
+    std::vector<std::string> argv = {program};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<std::string> env = ChildEnvironment();
+    for (const std::string& e : extraEnv) {
+        const std::string name = e.substr(0, e.find('=') + 1);
+        std::erase_if(env, [&name](const std::string& x) { return x.starts_with(name); });
+        env.push_back(e);
+    }
+    std::vector<char*> cargs = Pointers(argv), cenv = Pointers(env);
+    int outPipe[2], errPipe[2];
+    if (pipe(outPipe) != 0 || pipe(errPipe) != 0) {
+        ADD_FAILURE() << "pipe failed";
+        return r;
+    }
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(outPipe[1], 1);
+        dup2(errPipe[1], 2);
+        for (int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1]}) close(fd);
+        execve(program.c_str(), cargs.data(), cenv.data());
+        _exit(127);
+    }
+    close(outPipe[1]);
+    close(errPipe[1]);
+    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+    std::string* sinks[2] = {&r.out, &r.err};
+    int open = 2;
+    while (open > 0) {
+        if (poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+            char buf[65536];
+            const ssize_t n = read(fds[i].fd, buf, sizeof buf);
+            if (n > 0) {
+                sinks[i]->append(buf, static_cast<size_t>(n));
+            } else if (n == 0 || errno != EINTR) {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
     int status = 0;
     waitpid(pid, &status, 0);
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);

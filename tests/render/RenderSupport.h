@@ -60,6 +60,16 @@ struct CommandResult {
 // test when the program is missing.
 CommandResult RunNorvkeys(const std::vector<std::string>& args);
 
+struct SplitResult {
+    int exitCode = -1;
+    std::string out;  // standard output, as bytes
+    std::string err;
+};
+// Runs the built norvkeys with standard output and standard error on two
+// pipes (so standard output cannot be rewound) and `env` ("NAME=value") added
+// to this process's environment.
+SplitResult RunNorvkeysPiped(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
+
 std::filesystem::path BundleFolder();
 
 }  // namespace norv::test
