@@ -5,6 +5,7 @@
 
 #include "base/Cp936.h"
 #include "base/TextCase.h"
+#include "engine/Parameters.h"
 
 namespace norv::tool {
 namespace {
@@ -21,7 +22,7 @@ std::string NameList(const std::vector<std::string>& names) {
     std::string list;
     for (size_t i = 0; i < names.size(); ++i) {
         list += "\n  " + std::to_string(i) + "  " + names[i];
-        if (i < ParamAliases().size()) list += " (" + ParamAliases()[i] + ")";
+        if (i < kParams.size()) list += std::string(" (") + kParams[i].ShortName + ")";
     }
     return list;
 }
@@ -44,11 +45,10 @@ ParamSetting ParseParamSetting(const std::string& text) {
     return s;
 }
 
-const std::vector<std::string>& ParamAliases() {
-    static const std::vector<std::string> aliases = {"decay",  "release", "hardness", "velhard", "muffle",
-                                                     "velmuffle", "velsens", "stereo", "tune",    "detune",
-                                                     "stretch", "treble",  "pantrem",  "lforate", "overdrive"};
-    return aliases;
+std::string ShortNameList() {
+    std::string list;
+    for (const TParamInfo& p : kParams) list += (list.empty() ? "" : ", ") + std::string(p.ShortName);
+    return list;
 }
 
 std::vector<std::string> ParamNames(TQuirraPlug* plug) {
@@ -66,7 +66,7 @@ std::vector<std::string> ParamNames(TQuirraPlug* plug) {
 
 int ResolveParam(const std::vector<std::string>& names, const std::string& key) {
     for (size_t i = 0; i < names.size(); ++i)
-        if (EqualsIgnoreCase(names[i], key) || (i < ParamAliases().size() && EqualsIgnoreCase(ParamAliases()[i], key)))
+        if (EqualsIgnoreCase(names[i], key) || (i < kParams.size() && EqualsIgnoreCase(kParams[i].ShortName, key)))
             return static_cast<int>(i);
     bool digits = !key.empty() && key.size() <= 9;
     for (char c : key) digits = digits && c >= '0' && c <= '9';

@@ -17,10 +17,8 @@ struct ParamSetting {
 // Splits at the last '='; the value is a whole number. Throws std::runtime_error.
 ParamSetting ParseParamSetting(const std::string& text);
 
-// English names, index for index: decay, release, hardness, velhard, muffle,
-// velmuffle, velsens, stereo, tune, detune, stretch, treble, pantrem,
-// lforate, overdrive.
-const std::vector<std::string>& ParamAliases();
+// The parameters' short names, index for index, comma-separated.
+std::string ShortNameList();
 
 // The instance's parameter names as UTF-8, without their "^b^a" prefix.
 std::vector<std::string> ParamNames(TQuirraPlug* plug);

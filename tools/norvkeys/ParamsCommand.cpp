@@ -6,6 +6,7 @@
 
 #include "host/HostServices.h"
 #include "base/Cp936.h"
+#include "engine/Parameters.h"
 #include "tools/norvkeys/Commands.h"
 #include "tools/norvkeys/Json.h"
 #include "tools/norvkeys/TextColumns.h"
@@ -16,6 +17,7 @@ namespace {
 struct ParamRow {
     int Index;
     std::string Name;
+    std::string ShortName;  // what --param takes besides the name
     int32_t Min, Max, Initial;
     std::string TextMin, TextInitial, TextMax;
 };
@@ -34,6 +36,7 @@ std::vector<ParamRow> ReadParams(host::Host& host, TQuirraPlug* plug) {
         char name[64] = {};
         plug->DescribeItem(0, i, 0, name);
         r.Name = Cp936ToUtf8(name);
+        r.ShortName = i < kParamCount ? kParams[static_cast<size_t>(i)].ShortName : "";
         r.Min = static_cast<int32_t>(plug->HandleParameter(i, 0, ParamFlag::HostScale));
         r.Max = static_cast<int32_t>(plug->HandleParameter(i, 65536, ParamFlag::HostScale));
         r.Initial = static_cast<int32_t>(plug->HandleParameter(i, 0, ParamFlag::Get));
@@ -50,7 +53,8 @@ void PrintJson(const std::vector<ParamRow>& rows) {
     std::cout << "[\n";
     for (size_t k = 0; k < rows.size(); ++k) {
         const ParamRow& r = rows[k];
-        std::cout << "  {\"index\": " << r.Index << ", \"name\": " << JsonString(r.Name) << ", \"min\": " << r.Min
+        std::cout << "  {\"index\": " << r.Index << ", \"name\": " << JsonString(r.Name)
+                  << ", \"short_name\": " << JsonString(r.ShortName) << ", \"min\": " << r.Min
                   << ", \"max\": " << r.Max << ", \"initial\": " << r.Initial
                   << ", \"text_min\": " << JsonString(r.TextMin) << ", \"text_initial\": " << JsonString(r.TextInitial)
                   << ", \"text_max\": " << JsonString(r.TextMax) << "}" << (k + 1 < rows.size() ? "," : "") << "\n";
@@ -59,12 +63,12 @@ void PrintJson(const std::vector<ParamRow>& rows) {
 }
 
 void PrintTable(const std::vector<ParamRow>& rows) {
-    std::cout << PadColumns("#", 4) << PadColumns("name", 18) << PadColumns("range", 16) << PadColumns("initial", 9) << PadColumns("at min", 18)
+    std::cout << PadColumns("#", 4) << PadColumns("name", 18) << PadColumns("short", 11) << PadColumns("range", 16) << PadColumns("initial", 9) << PadColumns("at min", 18)
               << PadColumns("at initial", 18) << "at max\n";
     for (const ParamRow& r : rows) {
         std::ostringstream range;
         range << r.Min << ".." << r.Max;
-        std::cout << PadColumns(std::to_string(r.Index), 4) << PadColumns(r.Name, 18) << PadColumns(range.str(), 16)
+        std::cout << PadColumns(std::to_string(r.Index), 4) << PadColumns(r.Name, 18) << PadColumns(r.ShortName, 11) << PadColumns(range.str(), 16)
                   << PadColumns(std::to_string(r.Initial), 9) << PadColumns(r.TextMin, 18) << PadColumns(r.TextInitial, 18) << r.TextMax
                   << "\n";
     }

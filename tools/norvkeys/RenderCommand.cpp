@@ -291,9 +291,8 @@ void AddRenderCommand(CLI::App& app, CommonOptions& common) {
         ->capture_default_str()
         ->check(CLI::Range(1, 65536));
     cmd->add_option("--param", o->Params,
-                    "Parameter in knob units, INDEX=VALUE or NAME=VALUE; NAME is the instrument's name or one of "
-                    "decay, release, hardness, velhard, muffle, velmuffle, velsens, stereo, tune, detune, stretch, "
-                    "treble, pantrem, lforate, overdrive (repeatable; see `norvkeys params` for ranges)")
+                    "Parameter in knob units, INDEX=VALUE or NAME=VALUE; NAME is the instrument's name or one of " +
+                        ShortNameList() + " (repeatable; see `norvkeys params` for ranges)")
         ->allow_extra_args(false);
     cmd->add_option("--state", o->State, "Saved state to restore first (a --save-state file)");
     cmd->add_option("--save-state", o->SaveState, "Save the instrument's state, after the options above, to this file");
