@@ -14,8 +14,13 @@ struct TAVX2 : TGenericOps<8> {
     static constexpr bool Permutes = true;
 
     NORV_RESAMPLE_INLINE static F AddExact(F a, float k, F x) { return _mm256_fmadd_ps(_mm256_set1_ps(k), x, a); }
+    NORV_RESAMPLE_INLINE static F Min(F a, F b) { return _mm256_min_ps(a, b); }
+    NORV_RESAMPLE_INLINE static F Max(F a, F b) { return _mm256_max_ps(a, b); }
     NORV_RESAMPLE_INLINE static I Round(F v) { return As<I>(_mm256_cvtps_epi32(v)); }
-    NORV_RESAMPLE_INLINE static F Fraction(F v) { return v - _mm256_round_ps(v, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC); }
+    NORV_RESAMPLE_INLINE static I Ties(F product) {
+        const F fraction = product - _mm256_round_ps(product, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
+        return fraction == 0.5f;
+    }
     NORV_RESAMPLE_INLINE static F64<4> Floor52(F64<4> p) {
         return _mm256_round_pd(p, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC) + 0x1p52;
     }

@@ -15,12 +15,17 @@ struct TAVX512 : TGenericOps<16> {
     static constexpr bool Permutes = true;
 
     NORV_RESAMPLE_INLINE static F AddExact(F a, float k, F x) { return _mm512_fmadd_ps(_mm512_set1_ps(k), x, a); }
+    NORV_RESAMPLE_INLINE static F Min(F a, F b) { return _mm512_min_ps(a, b); }
+    NORV_RESAMPLE_INLINE static F Max(F a, F b) { return _mm512_max_ps(a, b); }
     NORV_RESAMPLE_INLINE static I Round(F v) { return As<I>(_mm512_cvtps_epi32(v)); }
-    NORV_RESAMPLE_INLINE static F Fraction(F v) { return _mm512_reduce_ps(v, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC); }
+    NORV_RESAMPLE_INLINE static __mmask16 Ties(F product) {
+        return _mm512_cmp_ps_mask(_mm512_reduce_ps(product, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC),
+                                  _mm512_set1_ps(0.5f), _CMP_EQ_OQ);
+    }
     NORV_RESAMPLE_INLINE static F64<8> Floor52(F64<8> p) {
         return _mm512_add_round_pd(p, _mm512_set1_pd(0x1p52), _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
     }
-    NORV_RESAMPLE_INLINE static bool Any(I mask) { return _mm512_test_epi32_mask(As<__m512i>(mask), As<__m512i>(mask)) != 0; }
+    NORV_RESAMPLE_INLINE static bool Any(__mmask16 mask) { return mask != 0; }
 
     NORV_RESAMPLE_INLINE static void PairSums(I pairs, I& sum, I& difference) {
         sum = As<I>(_mm512_madd_epi16(As<__m512i>(pairs), _mm512_set1_epi32(0x00010001)));
@@ -48,6 +53,50 @@ struct TAVX512 : TGenericOps<16> {
             return (g << 16) >> 16;
         }
     }
+};
+
+// Mono 16-bit: the taps come as the pairs (x(0), x(1)), (x(-1), x(2)),
+// (x(-2), x(3)) of each lane, permuted from one window of 32 words (Near)
+// or two (Far), which reach further than widened values.
+template <>
+struct TMono16Taps<TAVX512> {
+    using TOps = TAVX512;
+    using I = TAVX512::I;
+    static constexpr int W = 16;
+    static constexpr int32_t MaxSpan[2] = {26, 58};
+    static constexpr int32_t Reach[2] = {29, 61};
+    struct TLoaded {
+        I p1, p2, p3;
+    };
+
+    // Word index b of a lane's first tap in the high half, a in the low.
+    static constexpr int32_t PairIndex(int a, int b) { return b * 65536 + a; }
+    // Lanes whose low word is a's and high word b's.
+    NORV_RESAMPLE_INLINE static I Pair(I a, I b) {
+        return As<I>(_mm512_mask_blend_epi16(0xAAAAAAAAu, As<__m512i>(a), As<__m512i>(b << 16)));
+    }
+
+    template <TTaps Taps>
+    NORV_RESAMPLE_INLINE static TLoaded Load(const TSourceView& s, I vi, int32_t first) {
+        if constexpr (Taps == Gather) {
+            const auto l = TElementTaps<TAVX512, 2>::Load<Gather>(s, vi, first);
+            return {Pair(l.x[2], l.x[3]), Pair(l.x[1], l.x[4]), Pair(l.x[0], l.x[5])};
+        } else {
+            const auto* p = static_cast<const int16_t*>(s.data) + (first - 2);
+            const I rel = vi - first, both = rel | rel << 16;
+            const __m512i i1 = As<__m512i>(both + PairIndex(2, 3)), i2 = As<__m512i>(both + PairIndex(1, 4)),
+                          i3 = As<__m512i>(both + PairIndex(0, 5));
+            const __m512i w0 = _mm512_loadu_si512(p);
+            if constexpr (Taps == Near)
+                return {As<I>(_mm512_permutexvar_epi16(i1, w0)), As<I>(_mm512_permutexvar_epi16(i2, w0)),
+                        As<I>(_mm512_permutexvar_epi16(i3, w0))};
+            const __m512i w1 = _mm512_loadu_si512(p + 32);
+            return {As<I>(_mm512_permutex2var_epi16(w0, i1, w1)), As<I>(_mm512_permutex2var_epi16(w0, i2, w1)),
+                    As<I>(_mm512_permutex2var_epi16(w0, i3, w1))};
+        }
+    }
+
+    NORV_RESAMPLE_INLINE static TTerms<TAVX512::F> Terms(const TLoaded& l) { return PairTerms<TAVX512>(l.p1, l.p2, l.p3); }
 };
 
 }  // namespace

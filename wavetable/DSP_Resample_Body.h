@@ -124,38 +124,36 @@ NORV_RESAMPLE_INLINE typename T::I RoundExact(typename T::F v, double scale) {
     return Concat(half(Low(v)), half(High(v)));
 }
 
-// A float product that lies on a half-integer may round the other way than
-// the exact one; elsewhere rounding either gives the same integer.
 template <class T>
-NORV_RESAMPLE_INLINE typename T::I Ties(typename T::F product) {
-    return T::Fraction(product) == 0.5f;
+NORV_RESAMPLE_INLINE typename T::F Clamp(typename T::F v, float low, float high) {
+    using F = typename T::F;
+    return T::Min(T::Max(v, Splat<F>(low)), Splat<F>(high));
 }
 
 // SampleToInt16 of 16-bit-path values (x 32768) as 32-bit integers, but
-// for the upper limit: packing saturates there.
+// for the upper limit: packing saturates there. A float product that lies
+// on a half-integer may round the other way than the exact one (elsewhere
+// both give the same integer): then the group takes the exact way.
 template <class T, int N = 1>
 NORV_RESAMPLE_INLINE void RoundInt17(const typename T::F* v, typename T::I* out) {
-    typename T::F product[N];
-    typename T::I ties{};
-    for (int j = 0; j < N; ++j) {
-        product[j] = v[j] * (32767.0f / 32768.0f);
-        ties |= Ties<T>(product[j]);
-    }
+    using F = typename T::F;
+    F product[N];
+    for (int j = 0; j < N; ++j) product[j] = v[j] * (32767.0f / 32768.0f);
+    auto ties = T::Ties(product[0]);
+    for (int j = 1; j < N; ++j) ties = ties | T::Ties(product[j]);
     if (T::Any(ties)) {
-        for (int j = 0; j < N; ++j)
-            out[j] = RoundExact<T>(v[j] < -32768.0f ? -32768.0f : (v[j] > 32768.0f ? 32768.0f : v[j]), 32767.0 / 32768.0);
+        for (int j = 0; j < N; ++j) out[j] = RoundExact<T>(Clamp<T>(v[j], -32768.0f, 32768.0f), 32767.0 / 32768.0);
     } else {
-        for (int j = 0; j < N; ++j) out[j] = T::Round(product[j] < -32767.0f ? -32767.0f : product[j]);
+        for (int j = 0; j < N; ++j) out[j] = T::Round(T::Max(product[j], Splat<F>(-32767.0f)));
     }
 }
 
 // SampleToInt16 of float values, as 32-bit integers.
 template <class T>
 NORV_RESAMPLE_INLINE typename T::I RoundFloat(typename T::F v) {
-    v = v == v ? v : 0.0f;
-    v = v < -1.0f ? -1.0f : (v > 1.0f ? 1.0f : v);
+    v = Clamp<T>(v == v ? v : typename T::F{}, -1.0f, 1.0f);
     const typename T::F product = v * 32767.0f;
-    if (T::Any(Ties<T>(product))) return RoundExact<T>(v, 32767.0);
+    if (T::Any(T::Ties(product))) return RoundExact<T>(v, 32767.0);
     return T::Round(product);
 }
 
@@ -291,14 +289,23 @@ NORV_RESAMPLE_INLINE void StoreFloatSource(void* out, typename T::F v) {
         StoreU(out, v);
 }
 
+// How a CPU reads 16-bit mono taps and takes their terms: as widened
+// elements unless its file specialises this.
 template <class T>
-struct TMono16 : TElementTaps<T, 2> {
-    using Base = TElementTaps<T, 2>;
+struct TMono16Taps : TElementTaps<T, 2> {
+    NORV_RESAMPLE_INLINE static TTerms<typename T::F> Terms(const typename TElementTaps<T, 2>::TLoaded& l) {
+        return IntTerms<T>(l.x);
+    }
+};
+
+template <class T>
+struct TMono16 : TMono16Taps<T> {
+    using Base = TMono16Taps<T>;
     static constexpr size_t OutValues = Base::W;
 
     template <bool Out16>
     NORV_RESAMPLE_INLINE static void Compute(const typename Base::TLoaded& l, F32<Base::W> zv, void* out) {
-        const typename T::F v = Poly<T, true>(ForOutput<T, Out16>(IntTerms<T>(l.x)), zv);
+        const typename T::F v = Poly<T, true>(ForOutput<T, Out16>(Base::Terms(l)), zv);
         if constexpr (Out16) {
             typename T::I r;
             RoundInt17<T>(&v, &r);

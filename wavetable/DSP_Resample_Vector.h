@@ -70,6 +70,12 @@ NORV_RESAMPLE_INLINE To Convert(From v) {
     return ConvertOf<To>(v, std::make_index_sequence<sizeof(To) / sizeof(To{}[0])>());
 }
 
+template <class V, class E>
+NORV_RESAMPLE_INLINE V Splat(E e) {
+    V v = {};
+    return v + e;
+}
+
 // N lanes picked from a and b (b's lanes numbered on from a's): lane i is
 // P::At(i). Patterns in blocks of four 32-bit lanes follow the x86 unpack
 // and pack instructions, which work within 128-bit blocks.
@@ -120,28 +126,31 @@ struct TGenericOps {
     // a + k x where k x is exact (see ExactOnInt17).
     NORV_RESAMPLE_INLINE static F AddExact(F a, float k, F x) { return a + k * x; }
 
+    // As minps and maxps: b where a lane is NaN.
+    NORV_RESAMPLE_INLINE static F Min(F a, F b) { return a < b ? a : b; }
+    NORV_RESAMPLE_INLINE static F Max(F a, F b) { return a > b ? a : b; }
+
     // The nearest integer, ties to even (|v| < 2^22): adding 1.5 x 2^23
     // leaves no fraction.
     NORV_RESAMPLE_INLINE static F Nearest(F v) { return (v + 0x1.8p23f) - 0x1.8p23f; }
     NORV_RESAMPLE_INLINE static I Round(F v) { return Convert<I>(Nearest(v)); }
 
-    // v - floor(v), exact (|v| < 2^22).
-    NORV_RESAMPLE_INLINE static F Fraction(F v) {
-        const F n = Nearest(v);
-        return v - (n > v ? n - 1.0f : n);
+    // Lanes of a float product that lie on a half-integer (|v| < 2^22), as
+    // a mask that Any reads and | joins.
+    NORV_RESAMPLE_INLINE static I Ties(F product) {
+        const F n = Nearest(product), d = product - n;
+        return (d == 0.5f) | (d == -0.5f);
+    }
+    NORV_RESAMPLE_INLINE static bool Any(I mask) {
+        int32_t any = 0;
+        for (int i = 0; i < L; ++i) any |= mask[i];
+        return any != 0;
     }
 
     // 2^52 + floor(p) for 0 <= p < 2^51, exact.
     NORV_RESAMPLE_INLINE static F64<L / 2> Floor52(F64<L / 2> p) {
         const F64<L / 2> n = p + 0x1p52;
         return n - 0x1p52 > p ? n - 1.0 : n;
-    }
-
-    // Whether some lane of a comparison's result is set.
-    NORV_RESAMPLE_INLINE static bool Any(I mask) {
-        int32_t any = 0;
-        for (int i = 0; i < L; ++i) any |= mask[i];
-        return any != 0;
     }
 
     // Lanes holding the 16-bit pair (a, b), a in the low half: a + b and a - b.
@@ -157,7 +166,8 @@ struct TGenericOps {
     };
     NORV_RESAMPLE_INLINE static I16<2 * L> Pack(I a, I b) {
         auto limited = [](I v) NORV_RESAMPLE_LAMBDA {
-            return Convert<I16<L>>(v > 32767 ? 32767 : (v < -32768 ? -32768 : v));
+            v = v < -32768 ? Splat<I>(-32768) : v;
+            return Convert<I16<L>>(v > 32767 ? Splat<I>(32767) : v);
         };
         return Shuffle<2 * L, TPacked>(limited(a), limited(b));
     }
