@@ -35,11 +35,25 @@ struct TAVX512 : TGenericOps<16> {
         return As<I16<32>>(_mm512_packs_epi32(As<__m512i>(a), As<__m512i>(b)));
     }
 
+    // 64-bit elements go by 64-bit indices.
+    template <int Size, class Rel>
+    NORV_RESAMPLE_INLINE static auto PermuteIndex(Rel rel) {
+        if constexpr (Size == 8)
+            return Convert<I64<8>>(rel);
+        else
+            return rel;
+    }
     NORV_RESAMPLE_INLINE static I Permute(I v, I index) {
         return As<I>(_mm512_permutexvar_epi32(As<__m512i>(index), As<__m512i>(v)));
     }
     NORV_RESAMPLE_INLINE static I Permute2(I a, I b, I index) {
         return As<I>(_mm512_permutex2var_epi32(As<__m512i>(a), As<__m512i>(index), As<__m512i>(b)));
+    }
+    NORV_RESAMPLE_INLINE static I Permute(I v, I64<8> index) {
+        return As<I>(_mm512_permutexvar_epi64(As<__m512i>(index), As<__m512i>(v)));
+    }
+    NORV_RESAMPLE_INLINE static I Permute2(I a, I b, I64<8> index) {
+        return As<I>(_mm512_permutex2var_epi64(As<__m512i>(a), As<__m512i>(index), As<__m512i>(b)));
     }
     template <int Size, class Index>
     NORV_RESAMPLE_INLINE static I Gather(const void* base, Index idx) {

@@ -130,21 +130,27 @@ NORV_RESAMPLE_INLINE typename T::F Clamp(typename T::F v, float low, float high)
     return T::Min(T::Max(v, Splat<F>(low)), Splat<F>(high));
 }
 
+// SampleToInt16 stops at -32767 where packing stops at -32768.
+template <class V>
+NORV_RESAMPLE_INLINE V LimitBottom(V packed) {
+    const V limit = Splat<V>(-32767);
+    return packed > limit ? packed : limit;
+}
+
 // SampleToInt16 of 16-bit-path values (x 32768) as 32-bit integers, but
-// for the upper limit: packing saturates there. A float product that lies
+// for the limits (see LimitBottom; packing saturates at the top). A float product that lies
 // on a half-integer may round the other way than the exact one (elsewhere
 // both give the same integer): then the group takes the exact way.
 template <class T, int N = 1>
 NORV_RESAMPLE_INLINE void RoundInt17(const typename T::F* v, typename T::I* out) {
-    using F = typename T::F;
-    F product[N];
+    typename T::F product[N];
     for (int j = 0; j < N; ++j) product[j] = v[j] * (32767.0f / 32768.0f);
     auto ties = T::Ties(product[0]);
     for (int j = 1; j < N; ++j) ties = ties | T::Ties(product[j]);
     if (T::Any(ties)) {
         for (int j = 0; j < N; ++j) out[j] = RoundExact<T>(Clamp<T>(v[j], -32768.0f, 32768.0f), 32767.0 / 32768.0);
     } else {
-        for (int j = 0; j < N; ++j) out[j] = T::Round(T::Max(product[j], Splat<F>(-32767.0f)));
+        for (int j = 0; j < N; ++j) out[j] = T::Round(product[j]);
     }
 }
 
@@ -254,16 +260,7 @@ struct TElementTaps {
             for (int k = 0; k < 6; ++k) l.x[k] = T::template Gather<Size>(s.data, vi + (k - 2));
         } else {
             const auto* p = static_cast<const uint8_t*>(s.data) + static_cast<ptrdiff_t>(first - 2) * Size;
-            const I32<W> rel = vi - first;
-            // In 32-bit lanes: a 64-bit element takes two.
-            I index;
-            if constexpr (Size == 8) {
-                I odd;
-                for (int i = 0; i < T::Lanes; ++i) odd[i] = i % 2;
-                index = Shuffle<T::Lanes, TTwice>(rel, rel) * 2 + odd;
-            } else {
-                index = rel;
-            }
+            const auto index = T::template PermuteIndex<Size>(vi - first);
 #pragma GCC unroll 6
             for (int k = 0; k < 6; ++k) {
                 const I near = Window(p + k * Size);
@@ -309,7 +306,7 @@ struct TMono16 : TMono16Taps<T> {
         if constexpr (Out16) {
             typename T::I r;
             RoundInt17<T>(&v, &r);
-            StoreU(out, Narrow<T>(r));
+            StoreU(out, LimitBottom(Narrow<T>(r)));
         } else {
             StoreU(out, v);
         }
@@ -359,7 +356,7 @@ struct TStereo16 : TElementTaps<T, 4> {
         if constexpr (Out16) {
             typename T::I r[2];
             RoundInt17<T, 2>(v, r);
-            StoreU(out, T::Pack(r[0], r[1]));
+            StoreU(out, LimitBottom(T::Pack(r[0], r[1])));
         } else {
             StoreU(out, Shuffle<L, TInTurn<0>>(v[0], v[1]));
             StoreU(static_cast<float*>(out) + L, Shuffle<L, TInTurn<L / 4>>(v[0], v[1]));

@@ -37,6 +37,8 @@ template <int N>
 using I16 = typename TVecOf<int16_t, N>::type;
 template <int N>
 using F64 = typename TVecOf<double, N>::type;
+template <int N>
+using I64 = typename TVecOf<int64_t, N>::type;
 
 template <class V>
 NORV_RESAMPLE_INLINE V LoadU(const void* p) {
@@ -70,10 +72,11 @@ NORV_RESAMPLE_INLINE To Convert(From v) {
     return ConvertOf<To>(v, std::make_index_sequence<sizeof(To) / sizeof(To{}[0])>());
 }
 
+// Every lane e.
 template <class V, class E>
 NORV_RESAMPLE_INLINE V Splat(E e) {
     V v = {};
-    return v + e;
+    return v + static_cast<std::remove_cvref_t<decltype(v[0])>>(e);
 }
 
 // N lanes picked from a and b (b's lanes numbered on from a's): lane i is
@@ -153,6 +156,19 @@ struct TGenericOps {
         return n - 0x1p52 > p ? n - 1.0 : n;
     }
 
+    // Permutes take element indices in 32-bit lanes: a 64-bit element's
+    // two lanes 2 r and 2 r + 1.
+    template <int Size, class Rel>
+    NORV_RESAMPLE_INLINE static I PermuteIndex(Rel rel) {
+        if constexpr (Size == 8) {
+            I odd;
+            for (int i = 0; i < L; ++i) odd[i] = i % 2;
+            return Shuffle<L, TTwice>(rel, rel) * 2 + odd;
+        } else {
+            return rel;
+        }
+    }
+
     // Lanes holding the 16-bit pair (a, b), a in the low half: a + b and a - b.
     NORV_RESAMPLE_INLINE static void PairSums(I pairs, I& sum, I& difference) {
         const I a = (pairs << 16) >> 16, b = pairs >> 16;
@@ -186,7 +202,7 @@ struct TGenericOps {
         else if constexpr (Size == 4)
             return I{Element<int32_t>(base, idx[J])...};
         else
-            return As<I>(typename TVecOf<int64_t, L / 2>::type{Element<int64_t>(base, idx[J])...});
+            return As<I>(I64<L / 2>{Element<int64_t>(base, idx[J])...});
     }
     template <class E>
     NORV_RESAMPLE_INLINE static E Element(const void* base, int32_t index) {
