@@ -80,12 +80,10 @@ struct TMono16Taps<TAVX512> {
     static constexpr int32_t MaxSpan[2] = {26, 58};
     static constexpr int32_t Reach[2] = {29, 61};
     struct TLoaded {
-        I p1, p2, p3;
+        I pairs[3];
     };
 
-    // Word index b of a lane's first tap in the high half, a in the low.
-    static constexpr int32_t PairIndex(int a, int b) { return b * 65536 + a; }
-    // Lanes whose low word is a's and high word b's.
+    // The low word a's, the high word b's.
     NORV_RESAMPLE_INLINE static I Pair(I a, I b) {
         return As<I>(_mm512_mask_blend_epi16(0xAAAAAAAAu, As<__m512i>(a), As<__m512i>(b << 16)));
     }
@@ -98,19 +96,22 @@ struct TMono16Taps<TAVX512> {
         } else {
             const auto* p = static_cast<const int16_t*>(s.data) + (first - 2);
             const I rel = vi - first, both = rel | rel << 16;
-            const __m512i i1 = As<__m512i>(both + PairIndex(2, 3)), i2 = As<__m512i>(both + PairIndex(1, 4)),
-                          i3 = As<__m512i>(both + PairIndex(0, 5));
             const __m512i w0 = _mm512_loadu_si512(p);
-            if constexpr (Taps == Near)
-                return {As<I>(_mm512_permutexvar_epi16(i1, w0)), As<I>(_mm512_permutexvar_epi16(i2, w0)),
-                        As<I>(_mm512_permutexvar_epi16(i3, w0))};
-            const __m512i w1 = _mm512_loadu_si512(p + 32);
-            return {As<I>(_mm512_permutex2var_epi16(w0, i1, w1)), As<I>(_mm512_permutex2var_epi16(w0, i2, w1)),
-                    As<I>(_mm512_permutex2var_epi16(w0, i3, w1))};
+            // Words a and b from a lane's first tap on.
+            auto pair = [&](int a, int b) NORV_RESAMPLE_LAMBDA {
+                const __m512i index = As<__m512i>(both + (b * 65536 + a));
+                if constexpr (Taps == Near)
+                    return As<I>(_mm512_permutexvar_epi16(index, w0));
+                else
+                    return As<I>(_mm512_permutex2var_epi16(w0, index, _mm512_loadu_si512(p + 32)));
+            };
+            return {pair(2, 3), pair(1, 4), pair(0, 5)};
         }
     }
 
-    NORV_RESAMPLE_INLINE static TTerms<TAVX512::F> Terms(const TLoaded& l) { return PairTerms<TAVX512>(l.p1, l.p2, l.p3); }
+    NORV_RESAMPLE_INLINE static TTerms<TAVX512::F> Terms(const TLoaded& l) {
+        return PairTerms<TAVX512>(l.pairs[0], l.pairs[1], l.pairs[2]);
+    }
 };
 
 }  // namespace

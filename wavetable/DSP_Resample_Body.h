@@ -107,7 +107,8 @@ NORV_RESAMPLE_INLINE TTerms<typename T::F> PairTerms(typename T::I p1, typename 
 // out the same.
 template <class T, bool Out16>
 NORV_RESAMPLE_INLINE TTerms<typename T::F> ForOutput(TTerms<typename T::F> t) {
-    if constexpr (!Out16) t = {t.s1 * Scale16, t.d1 * Scale16, t.s2 * Scale16, t.d2 * Scale16, t.s3 * Scale16, t.d3 * Scale16};
+    if constexpr (!Out16)
+        t = {t.s1 * Scale16, t.d1 * Scale16, t.s2 * Scale16, t.d2 * Scale16, t.s3 * Scale16, t.d3 * Scale16};
     return t;
 }
 
@@ -137,10 +138,11 @@ NORV_RESAMPLE_INLINE V LimitBottom(V packed) {
     return packed > limit ? packed : limit;
 }
 
-// SampleToInt16 of 16-bit-path values (x 32768) as 32-bit integers, but
-// for the limits (see LimitBottom; packing saturates at the top). A float product that lies
-// on a half-integer may round the other way than the exact one (elsewhere
-// both give the same integer): then the group takes the exact way.
+// SampleToInt16 of 16-bit-path values (x 32768) as 32-bit integers, but for
+// the limits (packing saturates at the top; see LimitBottom). A float
+// product that lies on a half-integer may round the other way than the exact
+// one (elsewhere both give the same integer): then the group takes the exact
+// way.
 template <class T, int N = 1>
 NORV_RESAMPLE_INLINE void RoundInt17(const typename T::F* v, typename T::I* out) {
     typename T::F product[N];
@@ -148,7 +150,8 @@ NORV_RESAMPLE_INLINE void RoundInt17(const typename T::F* v, typename T::I* out)
     auto ties = T::Ties(product[0]);
     for (int j = 1; j < N; ++j) ties = ties | T::Ties(product[j]);
     if (T::Any(ties)) {
-        for (int j = 0; j < N; ++j) out[j] = RoundExact<T>(Clamp<T>(v[j], -32768.0f, 32768.0f), 32767.0 / 32768.0);
+        for (int j = 0; j < N; ++j)
+            out[j] = RoundExact<T>(Clamp<T>(v[j], -32768.0f, 32768.0f), 32767.0 / 32768.0);
     } else {
         for (int j = 0; j < N; ++j) out[j] = T::Round(product[j]);
     }
@@ -330,6 +333,11 @@ struct TStereo16 : TElementTaps<T, 4> {
     NORV_RESAMPLE_INLINE static typename T::I Unpack(typename T::I a, typename T::I b) {
         return As<typename T::I>(Shuffle<2 * L, TUnpacked<High>>(As<I16<2 * L>>(a), As<I16<2 * L>>(b)));
     }
+    template <bool High, bool Out16>
+    NORV_RESAMPLE_INLINE static TTerms<typename T::F> Terms(const typename T::I* x) {
+        return ForOutput<T, Out16>(
+            PairTerms<T>(Unpack<High>(x[2], x[3]), Unpack<High>(x[1], x[4]), Unpack<High>(x[0], x[5])));
+    }
     // The fractions of the frames an unpack holds, for both channels.
     template <bool High>
     struct TFramesOf {
@@ -346,10 +354,7 @@ struct TStereo16 : TElementTaps<T, 4> {
     // and 4j + 3): packed in this order they give interleaved 16-bit frames.
     template <bool Out16>
     NORV_RESAMPLE_INLINE static void Compute(const typename Base::TLoaded& l, F32<Base::W> zv, void* out) {
-        const typename T::I* x = l.x;
-        const TTerms<typename T::F> t[2] = {
-            ForOutput<T, Out16>(PairTerms<T>(Unpack<false>(x[2], x[3]), Unpack<false>(x[1], x[4]), Unpack<false>(x[0], x[5]))),
-            ForOutput<T, Out16>(PairTerms<T>(Unpack<true>(x[2], x[3]), Unpack<true>(x[1], x[4]), Unpack<true>(x[0], x[5])))};
+        const TTerms<typename T::F> t[2] = {Terms<false, Out16>(l.x), Terms<true, Out16>(l.x)};
         const typename T::F z[2] = {Shuffle<L, TFramesOf<false>>(zv, zv), Shuffle<L, TFramesOf<true>>(zv, zv)};
         typename T::F v[2];
         Poly<T, true, 2>(t, z, v);

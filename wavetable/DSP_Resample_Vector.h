@@ -181,11 +181,11 @@ struct TGenericOps {
         static constexpr int At(int i) { return 4 * (i / 8) + i % 4 + (i % 8 < 4 ? 0 : L); }
     };
     NORV_RESAMPLE_INLINE static I16<2 * L> Pack(I a, I b) {
-        auto limited = [](I v) NORV_RESAMPLE_LAMBDA {
-            v = v < -32768 ? Splat<I>(-32768) : v;
-            return Convert<I16<L>>(v > 32767 ? Splat<I>(32767) : v);
-        };
-        return Shuffle<2 * L, TPacked>(limited(a), limited(b));
+        return Shuffle<2 * L, TPacked>(Saturated(a), Saturated(b));
+    }
+    NORV_RESAMPLE_INLINE static I16<L> Saturated(I v) {
+        v = v < -32768 ? Splat<I>(-32768) : v;
+        return Convert<I16<L>>(v > 32767 ? Splat<I>(32767) : v);
     }
 
     // The elements of Size bytes at base[idx[j]]: one 32-bit lane each, 16-bit
