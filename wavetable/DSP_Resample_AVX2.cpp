@@ -27,8 +27,9 @@ struct TAVX2 : TGenericOps<8> {
     NORV_RESAMPLE_INLINE static bool Any(I mask) { return _mm256_movemask_ps(As<__m256>(mask)) != 0; }
 
     NORV_RESAMPLE_INLINE static void PairSums(I pairs, I& sum, I& difference) {
+        const __m256i minus = _mm256_set1_epi32(static_cast<int32_t>(0xFFFF0001u));
         sum = As<I>(_mm256_madd_epi16(As<__m256i>(pairs), _mm256_set1_epi32(0x00010001)));
-        difference = As<I>(_mm256_madd_epi16(As<__m256i>(pairs), _mm256_set1_epi32(static_cast<int32_t>(0xFFFF0001u))));
+        difference = As<I>(_mm256_madd_epi16(As<__m256i>(pairs), minus));
     }
     NORV_RESAMPLE_INLINE static I16<16> Pack(I a, I b) {
         return As<I16<16>>(_mm256_packs_epi32(As<__m256i>(a), As<__m256i>(b)));

@@ -9,8 +9,8 @@
 namespace norv::resample {
 namespace {
 
-// Sixteen lanes; Far takes two-register permutes, ties are found by taking
-// the fraction off in one instruction.
+// Sixteen lanes, with two-register permutes for Far and mask registers for
+// ties.
 struct TAVX512 : TGenericOps<16> {
     static constexpr bool Permutes = true;
 
@@ -28,8 +28,9 @@ struct TAVX512 : TGenericOps<16> {
     NORV_RESAMPLE_INLINE static bool Any(__mmask16 mask) { return mask != 0; }
 
     NORV_RESAMPLE_INLINE static void PairSums(I pairs, I& sum, I& difference) {
+        const __m512i minus = _mm512_set1_epi32(static_cast<int32_t>(0xFFFF0001u));
         sum = As<I>(_mm512_madd_epi16(As<__m512i>(pairs), _mm512_set1_epi32(0x00010001)));
-        difference = As<I>(_mm512_madd_epi16(As<__m512i>(pairs), _mm512_set1_epi32(static_cast<int32_t>(0xFFFF0001u))));
+        difference = As<I>(_mm512_madd_epi16(As<__m512i>(pairs), minus));
     }
     NORV_RESAMPLE_INLINE static I16<32> Pack(I a, I b) {
         return As<I16<32>>(_mm512_packs_epi32(As<__m512i>(a), As<__m512i>(b)));

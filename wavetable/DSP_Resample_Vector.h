@@ -207,7 +207,7 @@ struct TGenericOps {
     template <class E>
     NORV_RESAMPLE_INLINE static E Element(const void* base, int32_t index) {
         E e;
-        std::memcpy(&e, static_cast<const E*>(base) + index, sizeof e);
+        std::memcpy(&e, static_cast<const uint8_t*>(base) + static_cast<ptrdiff_t>(index) * sizeof e, sizeof e);
         return e;
     }
 };
