@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "base/CpuFeatures.h"
 #include "base/NumberFormat.h"
 #include "base/ProgressHook.h"
 
@@ -16,32 +17,15 @@ namespace {
 
 using resample::BlockFrames;
 
-bool CpuRunsAVX2() {
-#if defined(__x86_64__) || defined(__i386__)
-    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-#else
-    return false;
-#endif
-}
-
-bool CpuRunsAVX512() {
-#if defined(__x86_64__) || defined(__i386__)
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-           __builtin_cpu_supports("avx512dq");
-#else
-    return false;
-#endif
-}
-
 const resample::TKernelTable* TableFor(TResampleKernels kernels) {
     switch (kernels) {
         case TResampleKernels::Reference:
         case TResampleKernels::Portable:
             return &resample::PortableKernels();
         case TResampleKernels::AVX2:
-            return CpuRunsAVX2() ? resample::AVX2Kernels() : nullptr;
+            return CpuRuns(TSimdLevel::AVX2) ? resample::AVX2Kernels() : nullptr;
         case TResampleKernels::AVX512:
-            return CpuRunsAVX512() ? resample::AVX512Kernels() : nullptr;
+            return CpuRuns(TSimdLevel::AVX512) ? resample::AVX512Kernels() : nullptr;
         case TResampleKernels::Best:
             if (const auto* t = TableFor(TResampleKernels::AVX512)) return t;
             if (const auto* t = TableFor(TResampleKernels::AVX2)) return t;

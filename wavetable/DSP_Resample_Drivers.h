@@ -1,24 +1,21 @@
 #pragma once
 
-// Inside the rate converter: the loops that run a vector kernel over many
-// output frames, shared by the per-CPU files. Include it inside an
-// anonymous namespace after defining NORV_RESAMPLE_TARGET (the target
-// attribute of the including file).
+// Inside the rate converter: the loops that run the layouts of
+// DSP_Resample_Body.h over many output frames, and the kernel table of a
+// CPU's operations. Part of the body (see there).
 //
 // A Layout (one per source format) works on groups of W output frames:
+//   TOps               the CPU's operations
 //   W, OutValues       frames and output values of a group
 //   MaxSpan[2]         the largest last-minus-first frame index that reading
 //                      taps Near (one register) and Far (two) handles
 //   Reach[2]           Near and Far read source frames up to first + Reach
-//   TIndex, TFraction  vectors of the group's frame indices and fractions
-//   TPositions         positions p0 + k s, W at a time: Next(TIndex&, TFraction&)
-//   Indices(idx), Fractions(z), First(vi)
 //   TLoaded, Load<Taps>(src, vi, first), Compute<Out16>(loaded, zv, out)
 //
-// The kernel sets for each CPU give the same results as RunScalar bit for
-// bit; the drivers only decide which frames go through which code.
+// The drivers only decide which frames go through which code.
 
-enum TTaps { Near, Far, Gather };
+namespace norv::resample {
+namespace {
 
 template <class Layout, bool Out16>
 constexpr size_t GroupBytes = Layout::OutValues * (Out16 ? 2 : 4);
@@ -32,7 +29,7 @@ NORV_RESAMPLE_TARGET void RunLayout(const TSourceView& s, const int32_t* idx, co
     int32_t n = 0;
     for (; n + W <= count; n += W, o += GroupBytes<Layout, Out16>) {
         const int32_t first = idx[n], span = idx[n + W - 1] - first;
-        const typename Layout::TIndex vi = Layout::Indices(idx + n);
+        const I32<W> vi = LoadU<I32<W>>(idx + n);
         typename Layout::TLoaded l;
         if (span <= Layout::MaxSpan[Near] && first + Layout::Reach[Near] < s.frames)
             l = Layout::template Load<Near>(s, vi, first);
@@ -40,7 +37,7 @@ NORV_RESAMPLE_TARGET void RunLayout(const TSourceView& s, const int32_t* idx, co
             l = Layout::template Load<Far>(s, vi, first);
         else
             l = Layout::template Load<Gather>(s, vi, first);
-        Layout::template Compute<Out16>(l, Layout::Fractions(z + n), o);
+        Layout::template Compute<Out16>(l, LoadU<F32<W>>(z + n), o);
     }
     if (n < count) RunScalar(s, idx + n, z + n, count - n, o, Out16);
 }
@@ -51,18 +48,17 @@ NORV_RESAMPLE_TARGET void RunLayout(const TSourceView& s, const int32_t* idx, co
 template <class Layout, TTaps Taps, bool Out16>
 NORV_RESAMPLE_TARGET int32_t SteppedLayout(const TSourceView& s, double p0, double step, int32_t count, void* out) {
     constexpr int W = Layout::W;
-    typename Layout::TPositions positions(p0, step);
+    TPositions<typename Layout::TOps, W> positions(p0, step);
     auto* o = static_cast<uint8_t*>(out);
     typename Layout::TLoaded a, b;
-    typename Layout::TFraction za, zb;
+    F32<W> za, zb;
     // Loads the group from frame `from` on; false at the end of the run or
     // where the reads would pass the end of the source.
-    auto load = [&](typename Layout::TLoaded& l, typename Layout::TFraction& zv, int32_t from)
-                    __attribute__((always_inline)) NORV_RESAMPLE_TARGET {
+    auto load = [&](typename Layout::TLoaded& l, F32<W>& zv, int32_t from) NORV_RESAMPLE_LAMBDA {
         if (from + W > count) return false;
-        typename Layout::TIndex vi;
+        I32<W> vi;
         positions.Next(vi, zv);
-        const int32_t first = Layout::First(vi);
+        const int32_t first = vi[0];
         if (Taps != Gather && first + Layout::Reach[Taps] >= s.frames) return false;
         l = Layout::template Load<Taps>(s, vi, first);
         return true;
@@ -70,9 +66,8 @@ NORV_RESAMPLE_TARGET int32_t SteppedLayout(const TSourceView& s, double p0, doub
     // Computes one loaded group after loading the next into the other
     // variables: they take turns, so nothing is copied.
     int32_t n = 0;
-    auto next = [&](const typename Layout::TLoaded& l, typename Layout::TFraction zv,
-                    typename Layout::TLoaded& coming, typename Layout::TFraction& zComing)
-                    __attribute__((always_inline)) NORV_RESAMPLE_TARGET {
+    auto next = [&](const typename Layout::TLoaded& l, F32<W> zv, typename Layout::TLoaded& coming,
+                    F32<W>& zComing) NORV_RESAMPLE_LAMBDA {
         const bool more = load(coming, zComing, n + W);
         Layout::template Compute<Out16>(l, zv, o);
         n += W;
@@ -110,13 +105,51 @@ struct TSteppedOf {
 };
 
 // F<layout, 16-bit output>::Do for the source's channels and format.
-template <class Mono16, class Stereo16, class MonoFloat, class StereoFloat, template <class, bool> class F,
-          typename... A>
+template <class T, template <class, bool> class F, typename... A>
 auto Dispatch(const TSourceView& s, bool out16, A... a) {
     if (s.channels == 2) {
-        if (s.isFloat) return out16 ? F<StereoFloat, true>::Do(s, a...) : F<StereoFloat, false>::Do(s, a...);
-        return out16 ? F<Stereo16, true>::Do(s, a...) : F<Stereo16, false>::Do(s, a...);
+        if (s.isFloat) return out16 ? F<TStereoFloat<T>, true>::Do(s, a...) : F<TStereoFloat<T>, false>::Do(s, a...);
+        return out16 ? F<TStereo16<T>, true>::Do(s, a...) : F<TStereo16<T>, false>::Do(s, a...);
     }
-    if (s.isFloat) return out16 ? F<MonoFloat, true>::Do(s, a...) : F<MonoFloat, false>::Do(s, a...);
-    return out16 ? F<Mono16, true>::Do(s, a...) : F<Mono16, false>::Do(s, a...);
+    if (s.isFloat) return out16 ? F<TMonoFloat<T>, true>::Do(s, a...) : F<TMonoFloat<T>, false>::Do(s, a...);
+    return out16 ? F<TMono16<T>, true>::Do(s, a...) : F<TMono16<T>, false>::Do(s, a...);
 }
+
+template <class T>
+void RunKernel(const TSourceView& s, const int32_t* idx, const float* z, int32_t count, void* out, bool out16) {
+    Dispatch<T, TRunOf>(s, out16, idx, z, count, out);
+}
+
+template <class T>
+int32_t SteppedKernel(const TSourceView& s, double p0, double step, int32_t count, void* out, bool out16) {
+    return Dispatch<T, TSteppedOf>(s, out16, p0, step, count, out);
+}
+
+template <class T>
+NORV_RESAMPLE_TARGET void ToInt16Kernel(const float* in, int16_t* out, size_t count) {
+    constexpr int L = T::Lanes;
+    size_t n = 0;
+    for (; n + L <= count; n += L) StoreU(out + n, Narrow<T>(RoundFloat<T>(LoadU<typename T::F>(in + n))));
+    for (; n < count; ++n) out[n] = SampleToInt16(in[n]);
+}
+
+template <class T>
+NORV_RESAMPLE_TARGET void PositionsKernel(double p0, double s, int32_t count, int32_t* idx, float* z) {
+    constexpr int L = T::Lanes;
+    TPositions<T, L> positions(p0, s);
+    int32_t k = 0;
+    for (; k + L <= count; k += L) {
+        I32<L> vi;
+        F32<L> zv;
+        positions.Next(vi, zv);
+        StoreU(idx + k, vi);
+        StoreU(z + k, zv);
+    }
+    for (; k < count; ++k) SplitPosition(p0 + static_cast<double>(k) * s, idx[k], z[k]);
+}
+
+template <class T>
+constexpr TKernelTable TableOf{RunKernel<T>, ToInt16Kernel<T>, PositionsKernel<T>, SteppedKernel<T>};
+
+}  // namespace
+}  // namespace norv::resample

@@ -1,7 +1,9 @@
-// Inside the rate converter: the 6-point kernel in its literal scalar form and
-// the per-CPU routines that compute many output frames at once.
+// Inside the rate converter: the 6-point kernel in its literal scalar form,
+// the scalar helpers of the faster paths, and the table of routines through
+// which each CPU's file (see DSP_Resample_Body.h) computes many output frames
+// at once.
 //
-// Every routine here must give the scalar form's result bit for bit, so the
+// Every routine must give the scalar form's result bit for bit, so the
 // operation order is fixed and multiply-adds must not be fused. Include this
 // header first in every file of the converter: the pragmas apply to what
 // follows them.
