@@ -1,23 +1,27 @@
 #include "toolkit/PopupMenu.h"
 
-#include <vector>
-
 namespace norv::tk {
 namespace {
 TPopupMenu* gOpenMenu = nullptr;
-// Every live menu. GUI thread.
-std::vector<TPopupMenu*> gMenus;
+// Every live menu, linked through the menus themselves: a list with a
+// destructor of its own could go before the last menu when the library
+// unloads. GUI thread.
+TPopupMenu* gFirstMenu = nullptr;
 }  // namespace
 
-TPopupMenu::TPopupMenu(TComponent* owner) : TComponent(owner) { gMenus.push_back(this); }
+TPopupMenu::TPopupMenu(TComponent* owner) : TComponent(owner), nextMenu_(gFirstMenu) { gFirstMenu = this; }
 
 TPopupMenu::~TPopupMenu() {
     if (gOpenMenu == this) gOpenMenu = nullptr;
-    std::erase(gMenus, this);
+    for (TPopupMenu** link = &gFirstMenu; *link; link = &(*link)->nextMenu_) {
+        if (*link != this) continue;
+        *link = nextMenu_;
+        break;
+    }
 }
 
 void TPopupMenu::ForgetControl(const TControl* control) {
-    for (TPopupMenu* m : gMenus) {
+    for (TPopupMenu* m = gFirstMenu; m; m = m->nextMenu_) {
         if (m->PopupComponent != control) continue;
         m->Close();
         m->PopupComponent = nullptr;

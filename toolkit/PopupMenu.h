@@ -66,6 +66,7 @@ public:
 private:
     bool Selectable(int i) const;
     int highlighted_ = -1;
+    TPopupMenu* nextMenu_;
 };
 
 }  // namespace norv::tk
