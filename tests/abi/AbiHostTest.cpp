@@ -192,7 +192,9 @@ TEST_F(Abi, TheNinthNoteUnderPolyphonyEightStealsTheQuietest) {
         ASSERT_NE(handles[i], -1) << i;
         int32_t frames = 64;
         p->RenderMix(out.data(), &frames);
-        if (i < 8) EXPECT_TRUE(host.ended.empty()) << i;
+        if (i < 8) {
+            EXPECT_TRUE(host.ended.empty()) << i;
+        }
     }
     // The ninth start marked the first voice ended; the block after it reports it.
     ASSERT_EQ(host.ended.size(), 1u);
