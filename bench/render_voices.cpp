@@ -1,5 +1,5 @@
-// Voice rendering speed: step 5 of the block (every voice into the work
-// buffer) on each renderer path this CPU runs, the reference included, for
+// Voice rendering speed: every voice of a block added into the work buffer,
+// on each renderer path this CPU runs, the reference included, for
 // 64, 256 and 1024 voices of a mono and a stereo set. The figure is
 // voice-frames per CPU-second ("voice_frames"); blocks are 256 frames.
 //

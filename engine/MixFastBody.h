@@ -1,0 +1,440 @@
+// The production voice renderer, written once over vectors of W lanes and
+// built per CPU. Include it inside an anonymous namespace, after <bit>,
+// <cmath>, <cstdint>, <cstring> and <utility>, with NORV_VOICE_TARGET defined
+// as the including file's target attribute (empty for none) and TLanes
+// declared:
+//
+//   W                 frames per vector: 4, 8 or 16
+//   F, I, U           W floats, int32_t and uint32_t (GCC/clang generic vectors)
+//   kMaxStep          the largest step Fetch takes
+//   Fma(a, b, c)      a b + c
+//   Fetch<Stereo>(data, pos, fr, step, lastFrame, xl, xr)
+//                     for lane k the frames p = pos + (fr[k] >> 16) and p + 1
+//                     and f = (fr[k] >> 9) & 127: 128 s0 + f (s1 - s0) as a
+//                     float, left in xl, right in xr; no read past lastFrame
+//
+// Time goes in the lanes: one voice after another renders a sub-block, W
+// frames at a time, into a planar scratch mix that is added into the block
+// once per sub-block for all of them. Within a chunk of W frames the
+// positions are in closed form, the level is a start value times powers of
+// the decay, and the muffle filter (a first-order linear recurrence) is a
+// prefix scan over the lanes with the previous chunk's state carried in.
+// Chunks that wrap the loop or reach the end of the data step their
+// positions frame by frame exactly as the reference does, as do gain ramps
+// where float rounding makes the reference's steps uneven, so positions,
+// steps and gains end every block as the reference leaves them; the level,
+// filter and mix differ from it by float roundings only.
+
+#define NORV_VOICE_INLINE NORV_VOICE_TARGET __attribute__((always_inline)) inline
+
+using F = TLanes::F;
+using I = TLanes::I;
+using U = TLanes::U;
+constexpr int W = TLanes::W;
+static_assert(W == 4 || W == 8 || W == 16);
+
+// Frames of the scratch mix; 2 KB each side, on the stack.
+constexpr int32_t kSubBlock = 256;
+static_assert(kSubBlock % W == 0);
+
+// How far ahead of a voice's position its data is fetched into the cache:
+// about one block of 256 frames at the usual steps.
+constexpr int32_t kPrefetchBytes = 640;
+
+// ---- Lane helpers ----
+
+NORV_VOICE_INLINE F SplatF(float x) { return F{} + x; }
+NORV_VOICE_INLINE U SplatU(uint32_t x) { return U{} + x; }
+
+template <class V>
+NORV_VOICE_INLINE V LoadV(const void* p) {
+    V v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+template <class V>
+NORV_VOICE_INLINE void StoreV(void* p, V v) {
+    std::memcpy(p, &v, sizeof v);
+}
+
+template <int S, class V, std::size_t... K>
+NORV_VOICE_INLINE V ShiftInLanes(V v, V fill, std::index_sequence<K...>) {
+    return __builtin_shufflevector(fill, v, (static_cast<int>(K) < S ? W - S + static_cast<int>(K)
+                                                                      : W + static_cast<int>(K) - S)...);
+}
+
+// The lanes of v moved up by S, the first S taken from the last S of fill.
+template <int S, class V>
+NORV_VOICE_INLINE V ShiftIn(V v, V fill) {
+    return ShiftInLanes<S>(v, fill, std::make_index_sequence<W>());
+}
+
+template <class V, std::size_t... K>
+NORV_VOICE_INLINE V LastLanes(V v, std::index_sequence<K...>) {
+    return __builtin_shufflevector(v, v, (static_cast<int>(K) * 0 + W - 1)...);
+}
+
+// Every lane a copy of the last.
+template <class V>
+NORV_VOICE_INLINE V Last(V v) {
+    return LastLanes(v, std::make_index_sequence<W>());
+}
+
+template <class V, std::size_t... K>
+NORV_VOICE_INLINE V IotaLanes(std::index_sequence<K...>) {
+    return V{static_cast<decltype(+V{}[0])>(K)...};
+}
+
+// 0, 1, .., W - 1.
+template <class V>
+NORV_VOICE_INLINE V Iota() {
+    return IotaLanes<V>(std::make_index_sequence<W>());
+}
+
+template <int Half, std::size_t... K>
+NORV_VOICE_INLINE F InterleaveLanes(F l, F r, std::index_sequence<K...>) {
+    return __builtin_shufflevector(l, r, (Half * W / 2 + static_cast<int>(K) / 2 + (K % 2 ? W : 0))...);
+}
+
+// Frames Half * W / 2 onwards of planar l and r as interleaved pairs.
+template <int Half>
+NORV_VOICE_INLINE F Interleave(F l, F r) {
+    return InterleaveLanes<Half>(l, r, std::make_index_sequence<W>());
+}
+
+// x^1 .. x^W, in W / 2 steps of doubling.
+NORV_VOICE_INLINE F Powers(float x) {
+    const F one = SplatF(1.0f);
+    F p = SplatF(x);
+    p *= ShiftIn<1>(p, one);
+    p *= ShiftIn<2>(p, one);
+    if constexpr (W > 4) p *= ShiftIn<4>(p, one);
+    if constexpr (W > 8) p *= ShiftIn<8>(p, one);
+    return p;
+}
+
+// x^n in double by squaring.
+NORV_VOICE_INLINE double PowerOf(double x, int32_t n) {
+    double r = 1.0;
+    for (; n > 0; n >>= 1, x *= x)
+        if (n & 1) r *= x;
+    return r;
+}
+
+// ---- Level, overdrive, filter ----
+
+// y - a y y for positive samples, and where that turns negative r + r r / 2.
+NORV_VOICE_INLINE F Drive(F y, F amount) {
+    // a y and its rounding error: y - a y y with one rounding, nearly.
+    const F ay = amount * y;
+    const F error = TLanes::Fma(amount, y, -ay);
+    const F r = TLanes::Fma(-error, y, TLanes::Fma(-ay, y, y));
+    const F q = TLanes::Fma(0.5f * r, r, r);
+    const F zero{};
+    return y > zero ? (r < zero ? q : r) : y;
+}
+
+// The muffle filter F = F + (y + P - F) c is F_k = a F_(k-1) + c (y_k +
+// y_(k-1)) with a = 1 - c: a first-order recurrence, so a chunk's W values
+// come from a prefix scan with the powers of a, plus the previous chunk's
+// last value carried in times a^(k+1).
+struct TFilter {
+    F C;
+    F A[4];   // a, a^2, a^4, a^8 (as many as the scan takes)
+    F Carry;  // a^1 .. a^W
+};
+
+NORV_VOICE_INLINE TFilter MakeFilter(float coef) {
+    TFilter f;
+    const double a = 1.0 - static_cast<double>(coef);
+    f.C = SplatF(coef);
+    double p = a;
+    for (int i = 0; i < 4; ++i) {
+        f.A[i] = SplatF(static_cast<float>(p));
+        if (1 << i == W / 2) {
+            // a^W carries the state from chunk to chunk: rounded once, so a
+            // long silent tail decays at the reference's rate.
+            f.Carry = Powers(static_cast<float>(a));
+            f.Carry[W - 1] = static_cast<float>(p * p);
+        }
+        p *= p;
+    }
+    return f;
+}
+
+// One chunk: `before` holds the previous input in its last lane, `state`
+// the previous output in every lane.
+NORV_VOICE_INLINE F Filter(const TFilter& f, F y, F before, F state) {
+    const F zero{};
+    F s = f.C * (y + ShiftIn<1>(y, before));
+    s = TLanes::Fma(f.A[0], ShiftIn<1>(s, zero), s);
+    s = TLanes::Fma(f.A[1], ShiftIn<2>(s, zero), s);
+    if constexpr (W > 4) s = TLanes::Fma(f.A[2], ShiftIn<4>(s, zero), s);
+    if constexpr (W > 8) s = TLanes::Fma(f.A[3], ShiftIn<8>(s, zero), s);
+    return TLanes::Fma(f.Carry, state, s);
+}
+
+// ---- Positions ----
+
+struct TPlay {
+    int32_t Pos;
+    uint32_t Frac;
+    uint32_t Step;
+    int32_t LoopEnd;
+    int32_t LoopLength;
+};
+
+// Frames the voice may still move before passing LoopEnd, so that a chunk
+// moving no further needs no wrap and no end; -1 where the next chunk needs
+// the reference's own steps (a state out of the usual ranges, a huge step).
+NORV_VOICE_INLINE int32_t Room(const TPlay& p) {
+    const bool usual = p.Frac <= 0xFFFF && static_cast<uint32_t>(p.Pos) <= static_cast<uint32_t>(p.LoopEnd) &&
+                       p.Step <= TLanes::kMaxStep;
+    return usual ? p.LoopEnd - p.Pos : -1;
+}
+
+// m frames stepped one at a time as the reference steps them: the loop wraps
+// once, and a voice that cannot come back stops on its last frame. Writes
+// the sample values (lanes from m on copy the last) and returns the frame
+// where the voice stopped, W if it plays on.
+template <bool Stereo>
+NORV_VOICE_TARGET __attribute__((noinline)) int32_t StepFrames(TPlay& p, const int16_t* data, int32_t m, float* xl,
+                                                               float* xr) {
+    constexpr int ch = Stereo ? 2 : 1;
+    int32_t stop = W;
+    float l = 0, r = 0;
+    for (int32_t k = 0; k < W; ++k) {
+        if (k < m) {
+            p.Frac += p.Step;
+            p.Pos = static_cast<int32_t>(static_cast<uint32_t>(p.Pos) + (p.Frac >> 16));
+            p.Frac &= 0xFFFF;
+            if (p.Pos > p.LoopEnd)
+                p.Pos = static_cast<int32_t>(static_cast<uint32_t>(p.Pos) - static_cast<uint32_t>(p.LoopLength));
+            if (p.Pos > p.LoopEnd || p.Pos < 0) {
+                p.Pos = p.Pos < 0 ? 0 : p.LoopEnd;
+                p.Step = 0;
+                p.Frac = 0;
+                if (stop == W) stop = k;
+            }
+            const int32_t f = static_cast<int32_t>(p.Frac >> 9);
+            const int16_t* s = data + static_cast<int64_t>(p.Pos) * ch;
+            l = static_cast<float>(128 * s[0] + f * (s[ch] - s[0]));
+            if constexpr (Stereo) r = static_cast<float>(128 * s[1] + f * (s[3] - s[1]));
+        }
+        xl[k] = l;
+        xr[k] = r;
+    }
+    return stop;
+}
+
+// ---- Gains ----
+
+// What adding inc to g adds while the sums stay in g's binade: inc rounded to
+// a multiple of g's last place, the same for every step there. 0 where g
+// never moves; NaN where that rule does not settle it (g zero, denormal or
+// not finite, or inc halfway between two multiples, where the rounding
+// follows g's last bit), so the gain goes one frame at a time.
+NORV_VOICE_INLINE float EffectiveInc(float g, float inc) {
+    const float none = __builtin_nanf("");
+    if (!std::isfinite(g) || !std::isfinite(inc)) return none;
+    const float e = (g + inc) - g;
+    if (e == 0.0f) return 0.0f;
+    const uint32_t exponent = std::bit_cast<uint32_t>(g) & 0x7F800000u;
+    if (exponent == 0) return none;
+    const double halfPlace = static_cast<double>(std::bit_cast<float>(exponent)) * 0x1p-24;
+    return std::fabs(static_cast<double>(inc) - e) == halfPlace ? none : e;
+}
+
+// Whether the steps from g to next stayed within g's binade and above its
+// lower end (where the sums of a falling gain would round finer).
+NORV_VOICE_INLINE bool SameBinade(float g, float next) {
+    const uint32_t a = std::bit_cast<uint32_t>(g), b = std::bit_cast<uint32_t>(next);
+    return ((a ^ b) >> 23) == 0 && (b & 0x7FFFFFu) != 0;
+}
+
+// m gains added up one at a time as the reference does (lanes from m on
+// copy the last); returns the gain after them.
+NORV_VOICE_TARGET __attribute__((noinline)) float StepGains(float g, float inc, int32_t m, float* out) {
+    for (int32_t k = 0; k < W; ++k) {
+        out[k] = g;
+        if (k < m) g = g + inc;
+    }
+    return g;
+}
+
+// A gain ramp of one channel: the chunk's W gains, the gain after m frames.
+struct TRamp {
+    float Gain, Inc, Effective;
+
+    NORV_VOICE_INLINE F Chunk(int32_t m) {
+        const float next = Gain + static_cast<float>(m) * Effective;
+        if (Effective == 0.0f) return SplatF(Gain);
+        if (SameBinade(Gain, next)) [[likely]] {
+            // Exact: multiples of the last place within one binade.
+            const F g = SplatF(Gain) + Iota<F>() * Effective;
+            Gain = next;
+            return g;
+        }
+        alignas(64) float g[W];
+        Gain = StepGains(Gain, Inc, m, g);
+        Effective = EffectiveInc(Gain, Inc);
+        return LoadV<F>(g);
+    }
+};
+
+// ---- One voice ----
+
+template <bool Stereo, bool Driven, bool Ramp>
+NORV_VOICE_TARGET void RenderVoice(TPianoVoice& v, const TVoiceBlock& b, float* outL, float* outR, int32_t len) {
+    constexpr int ch = Stereo ? 2 : 1;
+    TPlay p{v.Pos, v.Frac, static_cast<uint32_t>(v.Step), v.LoopEnd, v.LoopLength};
+    int32_t room = Room(p);
+    U stepTimes = (Iota<U>() + 1u) * p.Step;
+
+    // The level times 2^-22, the scale of the integer sample values.
+    double level = static_cast<double>(v.Level) * 0x1p-22;
+    const double decayChunk = PowerOf(v.DecayCoef, W);
+    const F decay = ShiftIn<1>(Powers(v.DecayCoef), SplatF(1.0f));  // d^0 .. d^(W-1)
+
+    const TFilter filter = MakeFilter(v.FilterCoef);
+    F stateL = SplatF(v.FilterL), beforeL = SplatF(v.PrevL);
+    F stateR = SplatF(v.FilterR), beforeR = SplatF(v.PrevR);
+    const F amount = SplatF(b.Overdrive);
+
+    TRamp rampL{v.GainL, v.GainIncL, EffectiveInc(v.GainL, v.GainIncL)};
+    TRamp rampR{v.GainR, v.GainIncR, EffectiveInc(v.GainR, v.GainIncR)};
+    const F panL = SplatF(v.PanGainL), panR = SplatF(v.PanGainR);
+    const F gainPanL = SplatF(v.GainL * v.PanGainL), gainPanR = SplatF(v.GainR * v.PanGainR);
+
+    for (int32_t at = 0; at < len; at += W) {
+        const int32_t m = len - at < W ? len - at : W;
+        F lv = SplatF(static_cast<float>(level)) * decay;
+        F xl, xr;
+        const uint32_t end = p.Frac + static_cast<uint32_t>(m) * p.Step;
+        const int32_t ahead = static_cast<int32_t>(end >> 16);
+        if (ahead <= room) [[likely]] {
+            __builtin_prefetch(reinterpret_cast<const char*>(b.Data + static_cast<int64_t>(p.Pos) * ch) +
+                               kPrefetchBytes);
+            if constexpr (Stereo)
+                __builtin_prefetch(reinterpret_cast<const char*>(b.Data + static_cast<int64_t>(p.Pos) * ch) +
+                                   kPrefetchBytes + 64);
+            // Lanes from m on repeat the last frame: nothing past it is read.
+            const U times = m == W ? stepTimes : (Iota<U>() < static_cast<uint32_t>(m) ? stepTimes : SplatU(end - p.Frac));
+            TLanes::template Fetch<Stereo>(b.Data, p.Pos, SplatU(p.Frac) + times, p.Step, p.LoopEnd + 1, xl, xr);
+            p.Pos += ahead;
+            p.Frac = end & 0xFFFF;
+            room -= ahead;
+            level *= m == W ? decayChunk : PowerOf(v.DecayCoef, m);
+        } else {
+            alignas(64) float l[W], r[W];
+            TPlay q = p;
+            const int32_t stop = StepFrames<Stereo>(q, b.Data, m, l, r);
+            p = q;
+            room = Room(p);
+            stepTimes = (Iota<U>() + 1u) * p.Step;  // 0 once the voice stops
+            xl = LoadV<F>(l);
+            xr = LoadV<F>(r);
+            if (stop < W) {
+                lv = Iota<I>() < stop ? lv : F{};
+                level = 0.0;
+            } else {
+                level *= PowerOf(v.DecayCoef, m);
+            }
+        }
+
+        F yl = xl * lv;
+        F yr = Stereo ? xr * lv : yl;
+        if constexpr (Driven) {
+            yl = Drive(yl, amount);
+            if constexpr (Stereo) yr = Drive(yr, amount);
+        }
+        const F fl = Filter(filter, yl, beforeL, stateL);
+        const F fr = Stereo ? Filter(filter, yr, beforeR, stateR) : fl;
+
+        F gl = gainPanL, gr = gainPanR;
+        if constexpr (Ramp) {
+            gl = rampL.Chunk(m) * panL;
+            gr = rampR.Chunk(m) * panR;
+        }
+        StoreV(outL + at, TLanes::Fma(gl, fl, LoadV<F>(outL + at)));
+        StoreV(outR + at, TLanes::Fma(gr, fr, LoadV<F>(outR + at)));
+
+        if (m == W) [[likely]] {
+            stateL = Last(fl);
+            beforeL = yl;
+            if constexpr (Stereo) {
+                stateR = Last(fr);
+                beforeR = yr;
+            }
+        } else {
+            stateL = SplatF(fl[m - 1]);
+            beforeL = SplatF(yl[m - 1]);
+            if constexpr (Stereo) {
+                stateR = SplatF(fr[m - 1]);
+                beforeR = SplatF(yr[m - 1]);
+            }
+        }
+    }
+
+    v.Pos = p.Pos;
+    v.Frac = p.Frac;
+    v.Step = static_cast<int32_t>(p.Step);
+    v.Level = static_cast<float>(level * 0x1p22);
+    v.FilterL = stateL[0];
+    v.PrevL = beforeL[W - 1];
+    v.FilterR = Stereo ? stateR[0] : v.FilterL;
+    v.PrevR = Stereo ? beforeR[W - 1] : v.PrevL;
+    if constexpr (Ramp) {
+        v.GainL = rampL.Gain;
+        v.GainR = rampR.Gain;
+    }
+}
+
+// ---- A group of voices ----
+
+// The scratch mix added into the block's interleaved frames.
+NORV_VOICE_INLINE void AddInterleaved(const float* l, const float* r, float* mix, int32_t len) {
+    int32_t j = 0;
+    for (; j + W <= len; j += W) {
+        const F a = LoadV<F>(l + j), b = LoadV<F>(r + j);
+        StoreV(mix + 2 * j, LoadV<F>(mix + 2 * j) + Interleave<0>(a, b));
+        StoreV(mix + 2 * j + W, LoadV<F>(mix + 2 * j + W) + Interleave<1>(a, b));
+    }
+    for (; j < len; ++j) {
+        mix[2 * j] += l[j];
+        mix[2 * j + 1] += r[j];
+    }
+}
+
+// Whether a voice's gains move during the block at all.
+NORV_VOICE_INLINE bool GainsMove(const TPianoVoice& v) {
+    return EffectiveInc(v.GainL, v.GainIncL) != 0.0f || EffectiveInc(v.GainR, v.GainIncR) != 0.0f;
+}
+
+template <bool Stereo, bool Driven>
+NORV_VOICE_TARGET void RenderGroupAs(TPianoVoice* const* voices, int32_t count, const TVoiceBlock& b) {
+    alignas(64) float outL[kSubBlock], outR[kSubBlock];
+    for (int32_t j0 = 0; j0 < b.Frames; j0 += kSubBlock) {
+        const int32_t len = b.Frames - j0 < kSubBlock ? b.Frames - j0 : kSubBlock;
+        const size_t bytes = sizeof(float) * static_cast<size_t>((len + W - 1) / W * W);
+        std::memset(outL, 0, bytes);
+        std::memset(outR, 0, bytes);
+        for (int32_t i = 0; i < count; ++i) {
+            TPianoVoice& v = *voices[i];
+            if (GainsMove(v))
+                RenderVoice<Stereo, Driven, true>(v, b, outL, outR, len);
+            else
+                RenderVoice<Stereo, Driven, false>(v, b, outL, outR, len);
+        }
+        AddInterleaved(outL, outR, b.Mix + 2 * static_cast<int64_t>(j0), len);
+    }
+}
+
+NORV_VOICE_TARGET void RenderGroup(TPianoVoice* const* voices, int32_t count, const TVoiceBlock& b) {
+    if (b.Stereo)
+        b.Overdrive != 0.0f ? RenderGroupAs<true, true>(voices, count, b) : RenderGroupAs<true, false>(voices, count, b);
+    else
+        b.Overdrive != 0.0f ? RenderGroupAs<false, true>(voices, count, b)
+                            : RenderGroupAs<false, false>(voices, count, b);
+}
