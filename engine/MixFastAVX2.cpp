@@ -18,18 +18,21 @@ struct TLanes {
     using F = float __attribute__((vector_size(32)));
     using I = int32_t __attribute__((vector_size(32)));
     using U = uint32_t __attribute__((vector_size(32)));
-    static constexpr uint32_t kMaxStep = 1u << 27;
+    static constexpr uint32_t kMaxStep = 1u << 23;
 
     NORV_VOICE_TARGET __attribute__((always_inline)) static F Fma(F a, F b, F c) {
         return F(_mm256_fmadd_ps(__m256(a), __m256(b), __m256(c)));
     }
 
+    struct TConstants {};
+    static TConstants Constants() { return {}; }
+
     template <bool Stereo>
-    NORV_VOICE_TARGET __attribute__((always_inline)) static void Fetch(const int16_t* data, int32_t pos, U fr,
-                                                                       uint32_t, int32_t, F& xl, F& xr) {
+    NORV_VOICE_TARGET __attribute__((always_inline)) static void Fetch(const TConstants&, const int16_t* data, int32_t base, int32_t,
+                                                                       U fr, uint32_t, int32_t, F& xl, F& xr) {
         const U f = (fr >> 9) & 127u;
-        const __m256i weights = __m256i((f << 16) - f + 128u);  // (128 - f, f) word pairs
-        const __m256i frame = __m256i(I(fr >> 16) + pos);
+        const __m256i weights = __m256i(f * 65535u + 128u);  // (128 - f, f) word pairs
+        const __m256i frame = __m256i(I(fr >> 16) + base);
         if constexpr (!Stereo) {
             // One 32-bit read brings s0 and s1 together.
             const __m256i pairs = _mm256_i32gather_epi32(reinterpret_cast<const int*>(data), frame, 2);

@@ -20,9 +20,9 @@ struct TLanes {
     using F = float __attribute__((vector_size(64)));
     using I = int32_t __attribute__((vector_size(64)));
     using U = uint32_t __attribute__((vector_size(64)));
-    static constexpr uint32_t kMaxStep = 1u << 27;
+    static constexpr uint32_t kMaxStep = 1u << 23;
     // The largest step whose 16 frames and the frame after the last stay
-    // within a window of 32 frames from the first: 2.0.
+    // within 32 frames from the first: 2.0.
     static constexpr uint32_t kWindowStep = 2u << 16;
 
     NORV_VOICE_TARGET __attribute__((always_inline)) static F Fma(F a, F b, F c) {
@@ -37,38 +37,63 @@ struct TLanes {
         return _mm512_maskz_loadu_epi16(n <= 0 ? 0u : (1u << n) - 1u, at);
     }
 
+    NORV_VOICE_TARGET __attribute__((always_inline)) static F Interpolate(__m512i pairs, __m512i weights) {
+        return F(_mm512_cvtepi32_ps(_mm512_madd_epi16(pairs, weights)));
+    }
+
+    // Constants a voice's loop holds in registers rather than building
+    // them again for every chunk.
+    struct TConstants {
+        U K127, K128, K10000;
+    };
+    NORV_VOICE_TARGET __attribute__((always_inline)) static TConstants Constants() {
+        TConstants k{U{} + 127u, U{} + 128u, U{} + 0x10000u};
+        asm("" : "+v"(k.K127), "+v"(k.K128), "+v"(k.K10000));
+        return k;
+    }
+
     template <bool Stereo>
-    NORV_VOICE_TARGET __attribute__((always_inline)) static void Fetch(const int16_t* data, int32_t pos, U fr,
+    NORV_VOICE_TARGET __attribute__((always_inline)) static void Fetch(const TConstants& k, const int16_t* data,
+                                                                       int32_t base, int32_t first, U fr,
                                                                        uint32_t step, int32_t lastFrame, F& xl,
                                                                        F& xr) {
-        const U f = (fr >> 9) & 127u;
-        const __m512i weights = __m512i((f << 16) - f + 128u);  // (128 - f, f) word pairs
+        const U f = (fr >> 9) & k.K127;
+        const __m512i weights = __m512i((f << 16) - f + k.K128);  // (128 - f, f) word pairs
         const U at = fr >> 16;
+        const int32_t ends = lastFrame + 1 - base;  // frames readable from base
         if (step <= kWindowStep) [[likely]] {
-            const uint32_t o = at[0];
-            const int32_t first = pos + static_cast<int32_t>(o);
-            const U rel = at - o;
             if constexpr (!Stereo) {
-                const __m512i window = Words(data + first, lastFrame + 1 - first);
-                const __m512i pairs = _mm512_permutexvar_epi16(__m512i(rel * 0x10001u + 0x10000u), window);
-                xl = F(_mm512_cvtepi32_ps(_mm512_madd_epi16(pairs, weights)));
+                // Two windows of 32 frames from multiples of 32 past base,
+                // the one where bit 5 of the offset is clear first: word
+                // indices are then the offsets themselves (the permute reads
+                // their low 6 bits).
+                const int32_t lo = (first & ~31) + (first & 32), hi = (first & ~31) + 32 - (first & 32);
+                const __m512i a = Words(data + base + lo, ends - lo);
+                const __m512i b = Words(data + base + hi, ends - hi);
+                // Word pairs (o, o + 1): the offset's word copied down, plus 1 above.
+                const __m512i high = _mm512_broadcast_i32x4(
+                    _mm_setr_epi8(2, 3, 2, 3, 6, 7, 6, 7, 10, 11, 10, 11, 14, 15, 14, 15));
+                const __m512i index =
+                    _mm512_add_epi32(_mm512_shuffle_epi8(__m512i(fr), high), __m512i(k.K10000));
+                xl = Interpolate(_mm512_permutex2var_epi16(a, index, b), weights);
             } else {
-                const int32_t words = 2 * (lastFrame + 1 - first);
-                const __m512i lo = Words(data + 2 * first, words);
-                const __m512i hi = Words(data + 2 * first + 32, words - 32);
-                const U left = rel * 0x20002u + 0x20000u;  // words 2 o, 2 o + 2
-                const __m512i l = _mm512_permutex2var_epi16(lo, __m512i(left), hi);
-                const __m512i r = _mm512_permutex2var_epi16(lo, __m512i(left + 0x10001u), hi);
-                xl = F(_mm512_cvtepi32_ps(_mm512_madd_epi16(l, weights)));
-                xr = F(_mm512_cvtepi32_ps(_mm512_madd_epi16(r, weights)));
+                // 32 stereo frames from the first in two windows; left pairs
+                // at words 2 o, 2 o + 2, right ones one higher.
+                const U rel = at - static_cast<uint32_t>(first);
+                const int32_t words = 2 * (ends - first);
+                const int16_t* from = data + 2 * (static_cast<int64_t>(base) + first);
+                const __m512i a = Words(from, words);
+                const __m512i b = Words(from + 32, words - 32);
+                const U left = rel * 0x20002u + 0x20000u;
+                xl = Interpolate(_mm512_permutex2var_epi16(a, __m512i(left), b), weights);
+                xr = Interpolate(_mm512_permutex2var_epi16(a, __m512i(left + 0x10001u), b), weights);
             }
             return;
         }
-        const __m512i frame = __m512i(I(at) + pos);
+        const __m512i frame = __m512i(I(at) + base);
         if constexpr (!Stereo) {
             // One 32-bit read brings s0 and s1 together.
-            const __m512i pairs = _mm512_i32gather_epi32(frame, data, 2);
-            xl = F(_mm512_cvtepi32_ps(_mm512_madd_epi16(pairs, weights)));
+            xl = Interpolate(_mm512_i32gather_epi32(frame, data, 2), weights);
         } else {
             // One 64-bit read brings l0 r0 l1 r1; regrouped to (l0, l1) (r0, r1).
             const __m512i split =
@@ -79,8 +104,8 @@ struct TLanes {
                 _mm512_i32gather_epi64(_mm512_extracti64x4_epi64(frame, 1), data, 4), split);
             const __m512i even = _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30);
             const __m512i odd = _mm512_add_epi32(even, _mm512_set1_epi32(1));
-            xl = F(_mm512_cvtepi32_ps(_mm512_madd_epi16(_mm512_permutex2var_epi32(a, even, b), weights)));
-            xr = F(_mm512_cvtepi32_ps(_mm512_madd_epi16(_mm512_permutex2var_epi32(a, odd, b), weights)));
+            xl = Interpolate(_mm512_permutex2var_epi32(a, even, b), weights);
+            xr = Interpolate(_mm512_permutex2var_epi32(a, odd, b), weights);
         }
     }
 };

@@ -6,12 +6,13 @@
 //
 //   W                 frames per vector: 4, 8 or 16
 //   F, I, U           W floats, int32_t and uint32_t (GCC/clang generic vectors)
-//   kMaxStep          the largest step Fetch takes
+//   kMaxStep          the largest step Fetch takes (at most 2^23)
 //   Fma(a, b, c)      a b + c
-//   Fetch<Stereo>(data, pos, fr, step, lastFrame, xl, xr)
-//                     for lane k the frames p = pos + (fr[k] >> 16) and p + 1
+//   Fetch<Stereo>(data, base, first, fr, step, lastFrame, xl, xr)
+//                     for lane k the frames p = base + (fr[k] >> 16) and p + 1
 //                     and f = (fr[k] >> 9) & 127: 128 s0 + f (s1 - s0) as a
-//                     float, left in xl, right in xr; no read past lastFrame
+//                     float, left in xl, right in xr; first = fr[0] >> 16,
+//                     and no read passes lastFrame
 //
 // Time goes in the lanes: one voice after another renders a sub-block, W
 // frames at a time, into a planar scratch mix that is added into the block
@@ -32,6 +33,7 @@ using I = TLanes::I;
 using U = TLanes::U;
 constexpr int W = TLanes::W;
 static_assert(W == 4 || W == 8 || W == 16);
+static_assert(TLanes::kMaxStep <= 1u << 23);
 
 // Frames of the scratch mix; 2 KB each side, on the stack.
 constexpr int32_t kSubBlock = 256;
@@ -43,8 +45,14 @@ constexpr int32_t kPrefetchBytes = 640;
 
 // ---- Lane helpers ----
 
-NORV_VOICE_INLINE F SplatF(float x) { return F{} + x; }
-NORV_VOICE_INLINE U SplatU(uint32_t x) { return U{} + x; }
+template <class V, class T, std::size_t... K>
+NORV_VOICE_INLINE V SplatLanes(T x, std::index_sequence<K...>) {
+    return V{(static_cast<void>(K), x)...};
+}
+
+// Every lane x (0 + x would keep a scalar add, for x = -0).
+NORV_VOICE_INLINE F SplatF(float x) { return SplatLanes<F>(x, std::make_index_sequence<W>()); }
+NORV_VOICE_INLINE U SplatU(uint32_t x) { return SplatLanes<U>(x, std::make_index_sequence<W>()); }
 
 template <class V>
 NORV_VOICE_INLINE V LoadV(const void* p) {
@@ -187,7 +195,8 @@ struct TPlay {
 
 // Frames the voice may still move before passing LoopEnd, so that a chunk
 // moving no further needs no wrap and no end; -1 where the next chunk needs
-// the reference's own steps (a state out of the usual ranges, a huge step).
+// the reference's own steps (a state out of the usual ranges, a step so
+// large that a sub-block's positions would not fit 32 bits).
 NORV_VOICE_INLINE int32_t Room(const TPlay& p) {
     const bool usual = p.Frac <= 0xFFFF && static_cast<uint32_t>(p.Pos) <= static_cast<uint32_t>(p.LoopEnd) &&
                        p.Step <= TLanes::kMaxStep;
@@ -286,109 +295,169 @@ struct TRamp {
 // ---- One voice ----
 
 template <bool Stereo, bool Driven, bool Ramp>
-NORV_VOICE_TARGET void RenderVoice(TPianoVoice& v, const TVoiceBlock& b, float* outL, float* outR, int32_t len) {
-    constexpr int ch = Stereo ? 2 : 1;
-    TPlay p{v.Pos, v.Frac, static_cast<uint32_t>(v.Step), v.LoopEnd, v.LoopLength};
-    int32_t room = Room(p);
-    U stepTimes = (Iota<U>() + 1u) * p.Step;
+struct TVoiceRun {
+    static constexpr int ch = Stereo ? 2 : 1;
+    const int16_t* Data;
+    typename TLanes::TConstants K;
+    TPlay P;        // step and loop; position as at the last Rebase
+    int32_t Base;   // the frame positions count from
+    uint32_t Done;  // the position past Base, 16.16
+    int32_t Room;   // Room(P) at the last Rebase
+    U StepTimes;    // step times 1 .. W
+    U StepW;        // step times W
+    U Fr;           // Done + StepTimes
+    double Level;   // times 2^-22, the scale of the integer sample values
+    double DecayChunk;
+    float DecayCoef;
+    F Decay;  // d^0 .. d^(W-1)
+    F DecayW;
+    F Lv;  // the chunk's levels (float, kept within a sub-block)
+    TFilter Filt;
+    F StateL, BeforeL, StateR, BeforeR;
+    F Amount;
+    TRamp RampL, RampR;
+    F PanL, PanR, GainPanL, GainPanR;
 
-    // The level times 2^-22, the scale of the integer sample values.
-    double level = static_cast<double>(v.Level) * 0x1p-22;
-    const double decayChunk = PowerOf(v.DecayCoef, W);
-    const F decay = ShiftIn<1>(Powers(v.DecayCoef), SplatF(1.0f));  // d^0 .. d^(W-1)
+    NORV_VOICE_INLINE TVoiceRun(const TPianoVoice& v, const TVoiceBlock& b)
+        : Data(b.Data),
+          K(TLanes::Constants()),
+          P{v.Pos, v.Frac, static_cast<uint32_t>(v.Step), v.LoopEnd, v.LoopLength},
+          Level(static_cast<double>(v.Level) * 0x1p-22),
+          DecayChunk(PowerOf(v.DecayCoef, W)),
+          DecayCoef(v.DecayCoef),
+          Decay(ShiftIn<1>(Powers(v.DecayCoef), SplatF(1.0f))),
+          DecayW(SplatF(static_cast<float>(DecayChunk))),
+          Filt(MakeFilter(v.FilterCoef)),
+          StateL(SplatF(v.FilterL)),
+          BeforeL(SplatF(v.PrevL)),
+          StateR(SplatF(v.FilterR)),
+          BeforeR(SplatF(v.PrevR)),
+          Amount(SplatF(b.Overdrive)),
+          RampL{v.GainL, v.GainIncL, EffectiveInc(v.GainL, v.GainIncL)},
+          RampR{v.GainR, v.GainIncR, EffectiveInc(v.GainR, v.GainIncR)},
+          PanL(SplatF(v.PanGainL)),
+          PanR(SplatF(v.PanGainR)),
+          GainPanL(SplatF(v.GainL * v.PanGainL)),
+          GainPanR(SplatF(v.GainR * v.PanGainR)) {
+        Rebase();
+    }
 
-    const TFilter filter = MakeFilter(v.FilterCoef);
-    F stateL = SplatF(v.FilterL), beforeL = SplatF(v.PrevL);
-    F stateR = SplatF(v.FilterR), beforeR = SplatF(v.PrevR);
-    const F amount = SplatF(b.Overdrive);
+    // Positions count from the reference's state again.
+    NORV_VOICE_INLINE void Rebase() {
+        Base = P.Pos;
+        Done = P.Frac;
+        Room = norv::mixfast::Room(P);
+        StepTimes = (Iota<U>() + 1u) * P.Step;
+        StepW = SplatU(static_cast<uint32_t>(W) * P.Step);
+        Fr = SplatU(Done) + StepTimes;
+        Lv = SplatF(static_cast<float>(Level)) * Decay;
+    }
 
-    TRamp rampL{v.GainL, v.GainIncL, EffectiveInc(v.GainL, v.GainIncL)};
-    TRamp rampR{v.GainR, v.GainIncR, EffectiveInc(v.GainR, v.GainIncR)};
-    const F panL = SplatF(v.PanGainL), panR = SplatF(v.PanGainR);
-    const F gainPanL = SplatF(v.GainL * v.PanGainL), gainPanR = SplatF(v.GainR * v.PanGainR);
-
-    for (int32_t at = 0; at < len; at += W) {
-        const int32_t m = len - at < W ? len - at : W;
-        F lv = SplatF(static_cast<float>(level)) * decay;
-        F xl, xr;
-        const uint32_t end = p.Frac + static_cast<uint32_t>(m) * p.Step;
-        const int32_t ahead = static_cast<int32_t>(end >> 16);
-        if (ahead <= room) [[likely]] {
-            __builtin_prefetch(reinterpret_cast<const char*>(b.Data + static_cast<int64_t>(p.Pos) * ch) +
-                               kPrefetchBytes);
-            if constexpr (Stereo)
-                __builtin_prefetch(reinterpret_cast<const char*>(b.Data + static_cast<int64_t>(p.Pos) * ch) +
-                                   kPrefetchBytes + 64);
+    // The sample values of the next m frames, the level of each.
+    template <bool Full>
+    NORV_VOICE_INLINE void Read(int32_t m, F& xl, F& xr, F& lv) {
+        lv = Lv;
+        const uint32_t end = Done + static_cast<uint32_t>(m) * P.Step;
+        if (static_cast<int32_t>(end >> 16) <= Room) [[likely]] {
+            const int32_t first = static_cast<int32_t>((Done + P.Step) >> 16);
+            const char* at = reinterpret_cast<const char*>(Data + static_cast<int64_t>(Base + first) * ch);
+            __builtin_prefetch(at + kPrefetchBytes);
+            if constexpr (Stereo) __builtin_prefetch(at + kPrefetchBytes + 64);
             // Lanes from m on repeat the last frame: nothing past it is read.
-            const U times = m == W ? stepTimes : (Iota<U>() < static_cast<uint32_t>(m) ? stepTimes : SplatU(end - p.Frac));
-            TLanes::template Fetch<Stereo>(b.Data, p.Pos, SplatU(p.Frac) + times, p.Step, p.LoopEnd + 1, xl, xr);
-            p.Pos += ahead;
-            p.Frac = end & 0xFFFF;
-            room -= ahead;
-            level *= m == W ? decayChunk : PowerOf(v.DecayCoef, m);
-        } else {
-            alignas(64) float l[W], r[W];
-            TPlay q = p;
-            const int32_t stop = StepFrames<Stereo>(q, b.Data, m, l, r);
-            p = q;
-            room = Room(p);
-            stepTimes = (Iota<U>() + 1u) * p.Step;  // 0 once the voice stops
-            xl = LoadV<F>(l);
-            xr = LoadV<F>(r);
-            if (stop < W) {
-                lv = Iota<I>() < stop ? lv : F{};
-                level = 0.0;
-            } else {
-                level *= PowerOf(v.DecayCoef, m);
-            }
+            U fr = Fr;
+            if constexpr (!Full) fr = Iota<U>() < static_cast<uint32_t>(m) ? fr : SplatU(end);
+            TLanes::template Fetch<Stereo>(K, Data, Base, first, fr, P.Step, P.LoopEnd + 1, xl, xr);
+            Done = end;
+            Fr += StepW;
+            Level *= Full ? DecayChunk : PowerOf(DecayCoef, m);
+            Lv *= DecayW;
+            return;
         }
+        alignas(64) float l[W], r[W];
+        TPlay q = Now();
+        const int32_t stop = StepFrames<Stereo>(q, Data, m, l, r);
+        P = q;
+        xl = LoadV<F>(l);
+        xr = LoadV<F>(r);
+        if (stop < W) {
+            lv = Iota<I>() < stop ? lv : F{};
+            Level = 0.0;
+        } else {
+            Level *= Full ? DecayChunk : PowerOf(DecayCoef, m);
+        }
+        Rebase();
+    }
 
+    // The reference's state at the current position.
+    NORV_VOICE_INLINE TPlay Now() const {
+        TPlay q = P;
+        q.Pos = Base + static_cast<int32_t>(Done >> 16);
+        q.Frac = Done & 0xFFFF;
+        return q;
+    }
+
+    // m frames added into outL and outR (lanes from m on land past the
+    // sub-block's frames).
+    template <bool Full>
+    NORV_VOICE_INLINE void Chunk(float* outL, float* outR, int32_t m) {
+        F xl, xr{}, lv;
+        Read<Full>(m, xl, xr, lv);
         F yl = xl * lv;
-        F yr = Stereo ? xr * lv : yl;
+        F yr = xr * lv;
         if constexpr (Driven) {
-            yl = Drive(yl, amount);
-            if constexpr (Stereo) yr = Drive(yr, amount);
+            yl = Drive(yl, Amount);
+            if constexpr (Stereo) yr = Drive(yr, Amount);
         }
-        const F fl = Filter(filter, yl, beforeL, stateL);
-        const F fr = Stereo ? Filter(filter, yr, beforeR, stateR) : fl;
+        if constexpr (!Stereo) yr = yl;
+        const F fl = Filter(Filt, yl, BeforeL, StateL);
+        const F fr = Stereo ? Filter(Filt, yr, BeforeR, StateR) : fl;
 
-        F gl = gainPanL, gr = gainPanR;
+        F gl = GainPanL, gr = GainPanR;
         if constexpr (Ramp) {
-            gl = rampL.Chunk(m) * panL;
-            gr = rampR.Chunk(m) * panR;
+            gl = RampL.Chunk(m) * PanL;
+            gr = RampR.Chunk(m) * PanR;
         }
-        StoreV(outL + at, TLanes::Fma(gl, fl, LoadV<F>(outL + at)));
-        StoreV(outR + at, TLanes::Fma(gr, fr, LoadV<F>(outR + at)));
+        StoreV(outL, TLanes::Fma(gl, fl, LoadV<F>(outL)));
+        StoreV(outR, TLanes::Fma(gr, fr, LoadV<F>(outR)));
 
-        if (m == W) [[likely]] {
-            stateL = Last(fl);
-            beforeL = yl;
-            if constexpr (Stereo) {
-                stateR = Last(fr);
-                beforeR = yr;
-            }
+        if constexpr (Full) {
+            StateL = Last(fl);
+            BeforeL = yl;
+            StateR = Last(fr);
+            BeforeR = yr;
         } else {
-            stateL = SplatF(fl[m - 1]);
-            beforeL = SplatF(yl[m - 1]);
-            if constexpr (Stereo) {
-                stateR = SplatF(fr[m - 1]);
-                beforeR = SplatF(yr[m - 1]);
-            }
+            StateL = SplatF(fl[m - 1]);
+            BeforeL = SplatF(yl[m - 1]);
+            StateR = SplatF(fr[m - 1]);
+            BeforeR = SplatF(yr[m - 1]);
         }
     }
 
-    v.Pos = p.Pos;
-    v.Frac = p.Frac;
-    v.Step = static_cast<int32_t>(p.Step);
-    v.Level = static_cast<float>(level * 0x1p22);
-    v.FilterL = stateL[0];
-    v.PrevL = beforeL[W - 1];
-    v.FilterR = Stereo ? stateR[0] : v.FilterL;
-    v.PrevR = Stereo ? beforeR[W - 1] : v.PrevL;
-    if constexpr (Ramp) {
-        v.GainL = rampL.Gain;
-        v.GainR = rampR.Gain;
+    // Mono voices keep equal left and right filter states.
+    NORV_VOICE_INLINE void Store(TPianoVoice& v) const {
+        const TPlay q = Now();
+        v.Pos = q.Pos;
+        v.Frac = q.Frac;
+        v.Step = static_cast<int32_t>(q.Step);
+        v.Level = static_cast<float>(Level * 0x1p22);
+        v.FilterL = StateL[0];
+        v.PrevL = BeforeL[W - 1];
+        v.FilterR = StateR[0];
+        v.PrevR = BeforeR[W - 1];
+        if constexpr (Ramp) {
+            v.GainL = RampL.Gain;
+            v.GainR = RampR.Gain;
+        }
     }
+};
+
+template <bool Stereo, bool Driven, bool Ramp>
+NORV_VOICE_TARGET void RenderVoice(TPianoVoice& v, const TVoiceBlock& b, float* outL, float* outR, int32_t len) {
+    TVoiceRun<Stereo, Driven, Ramp> run(v, b);
+    int32_t at = 0;
+    for (; at + W <= len; at += W) run.template Chunk<true>(outL + at, outR + at, W);
+    if (at < len) run.template Chunk<false>(outL + at, outR + at, len - at);
+    run.Store(v);
 }
 
 // ---- A group of voices ----

@@ -18,7 +18,7 @@ struct TLanes {
     using F = float __attribute__((vector_size(16)));
     using I = int32_t __attribute__((vector_size(16)));
     using U = uint32_t __attribute__((vector_size(16)));
-    static constexpr uint32_t kMaxStep = 1u << 27;
+    static constexpr uint32_t kMaxStep = 1u << 23;
 
     static F Fma(F a, F b, F c) { return a * b + c; }
 
@@ -36,9 +36,12 @@ struct TLanes {
         }
     }
 
+    struct TConstants {};
+    static TConstants Constants() { return {}; }
+
     template <bool Stereo>
-    static void Fetch(const int16_t* data, int32_t pos, U fr, uint32_t, int32_t, F& xl, F& xr) {
-        Read<Stereo>(data, pos, fr, xl, xr, std::make_index_sequence<W>());
+    static void Fetch(const TConstants&, const int16_t* data, int32_t base, int32_t, U fr, uint32_t, int32_t, F& xl, F& xr) {
+        Read<Stereo>(data, base, fr, xl, xr, std::make_index_sequence<W>());
     }
 };
 
