@@ -171,16 +171,16 @@ NORV_VOICE_INLINE TFilter MakeFilter(float coef) {
     return f;
 }
 
-// One chunk: `before` holds the previous input in its last lane, `state`
-// the previous output in every lane.
-NORV_VOICE_INLINE F Filter(const TFilter& f, F y, F before, F state) {
+// One chunk's scan without the previous chunk's output: `before` holds the
+// previous input in its last lane.
+NORV_VOICE_INLINE F Scan(const TFilter& f, F y, F before) {
     const F zero{};
     F s = f.C * (y + ShiftIn<1>(y, before));
     s = TLanes::Fma(f.A[0], ShiftIn<1>(s, zero), s);
     s = TLanes::Fma(f.A[1], ShiftIn<2>(s, zero), s);
     if constexpr (W > 4) s = TLanes::Fma(f.A[2], ShiftIn<4>(s, zero), s);
     if constexpr (W > 8) s = TLanes::Fma(f.A[3], ShiftIn<8>(s, zero), s);
-    return TLanes::Fma(f.Carry, state, s);
+    return s;
 }
 
 // ---- Positions ----
@@ -353,10 +353,15 @@ struct TVoiceRun {
         Lv = SplatF(static_cast<float>(Level)) * Decay;
     }
 
+    // Sample values and levels of a chunk, read ahead of their filtering.
+    struct TRead {
+        F Xl, Xr, Lv;
+    };
+
     // The sample values of the next m frames, the level of each.
     template <bool Full>
-    NORV_VOICE_INLINE void Read(int32_t m, F& xl, F& xr, F& lv) {
-        lv = Lv;
+    NORV_VOICE_INLINE TRead Read(int32_t m) {
+        TRead r{F{}, F{}, Lv};
         const uint32_t end = Done + static_cast<uint32_t>(m) * P.Step;
         if (static_cast<int32_t>(end >> 16) <= Room) [[likely]] {
             const int32_t first = static_cast<int32_t>((Done + P.Step) >> 16);
@@ -366,26 +371,27 @@ struct TVoiceRun {
             // Lanes from m on repeat the last frame: nothing past it is read.
             U fr = Fr;
             if constexpr (!Full) fr = Iota<U>() < static_cast<uint32_t>(m) ? fr : SplatU(end);
-            TLanes::template Fetch<Stereo>(K, Data, Base, first, fr, P.Step, P.LoopEnd + 1, xl, xr);
+            TLanes::template Fetch<Stereo>(K, Data, Base, first, fr, P.Step, P.LoopEnd + 1, r.Xl, r.Xr);
             Done = end;
             Fr += StepW;
             Level *= Full ? DecayChunk : PowerOf(DecayCoef, m);
             Lv *= DecayW;
-            return;
+            return r;
         }
-        alignas(64) float l[W], r[W];
+        alignas(64) float l[W], rr[W];
         TPlay q = Now();
-        const int32_t stop = StepFrames<Stereo>(q, Data, m, l, r);
+        const int32_t stop = StepFrames<Stereo>(q, Data, m, l, rr);
         P = q;
-        xl = LoadV<F>(l);
-        xr = LoadV<F>(r);
+        r.Xl = LoadV<F>(l);
+        r.Xr = LoadV<F>(rr);
         if (stop < W) {
-            lv = Iota<I>() < stop ? lv : F{};
+            r.Lv = Iota<I>() < stop ? r.Lv : F{};
             Level = 0.0;
         } else {
             Level *= Full ? DecayChunk : PowerOf(DecayCoef, m);
         }
         Rebase();
+        return r;
     }
 
     // The reference's state at the current position.
@@ -396,22 +402,39 @@ struct TVoiceRun {
         return q;
     }
 
-    // m frames added into outL and outR (lanes from m on land past the
-    // sub-block's frames).
+    // A chunk's filter outputs short of the previous chunk's.
+    struct TShaped {
+        F Sl, Sr;
+    };
+
+    // Level, overdrive and the filter's scan of a chunk read before.
     template <bool Full>
-    NORV_VOICE_INLINE void Chunk(float* outL, float* outR, int32_t m) {
-        F xl, xr{}, lv;
-        Read<Full>(m, xl, xr, lv);
-        F yl = xl * lv;
-        F yr = xr * lv;
+    NORV_VOICE_INLINE TShaped Shape(const TRead& r, int32_t m) {
+        F yl = r.Xl * r.Lv;
+        F yr = r.Xr * r.Lv;
         if constexpr (Driven) {
             yl = Drive(yl, Amount);
             if constexpr (Stereo) yr = Drive(yr, Amount);
         }
         if constexpr (!Stereo) yr = yl;
-        const F fl = Filter(Filt, yl, BeforeL, StateL);
-        const F fr = Stereo ? Filter(Filt, yr, BeforeR, StateR) : fl;
+        const TShaped s{Scan(Filt, yl, BeforeL), Stereo ? Scan(Filt, yr, BeforeR) : F{}};
+        if constexpr (Full) {
+            BeforeL = yl;
+            BeforeR = yr;
+        } else {
+            BeforeL = SplatF(yl[m - 1]);
+            BeforeR = SplatF(yr[m - 1]);
+        }
+        return s;
+    }
 
+    // A chunk shaped before, its filter outputs complete, m frames of it
+    // added into outL and outR (lanes from m on land past the sub-block's
+    // frames).
+    template <bool Full>
+    NORV_VOICE_INLINE void Mix(const TShaped& s, float* outL, float* outR, int32_t m) {
+        const F fl = TLanes::Fma(Filt.Carry, StateL, s.Sl);
+        const F fr = Stereo ? TLanes::Fma(Filt.Carry, StateR, s.Sr) : fl;
         F gl = GainPanL, gr = GainPanR;
         if constexpr (Ramp) {
             gl = RampL.Chunk(m) * PanL;
@@ -419,17 +442,12 @@ struct TVoiceRun {
         }
         StoreV(outL, TLanes::Fma(gl, fl, LoadV<F>(outL)));
         StoreV(outR, TLanes::Fma(gr, fr, LoadV<F>(outR)));
-
         if constexpr (Full) {
             StateL = Last(fl);
-            BeforeL = yl;
             StateR = Last(fr);
-            BeforeR = yr;
         } else {
             StateL = SplatF(fl[m - 1]);
-            BeforeL = SplatF(yl[m - 1]);
             StateR = SplatF(fr[m - 1]);
-            BeforeR = SplatF(yr[m - 1]);
         }
     }
 
@@ -454,9 +472,36 @@ struct TVoiceRun {
 template <bool Stereo, bool Driven, bool Ramp>
 NORV_VOICE_TARGET void RenderVoice(TPianoVoice& v, const TVoiceBlock& b, float* outL, float* outR, int32_t len) {
     TVoiceRun<Stereo, Driven, Ramp> run(v, b);
-    int32_t at = 0;
-    for (; at + W <= len; at += W) run.template Chunk<true>(outL + at, outR + at, W);
-    if (at < len) run.template Chunk<false>(outL + at, outR + at, len - at);
+    // Chunks go through three stages a step apart: chunk k + 2 is read
+    // while k + 1 is shaped and k mixed, so that the long chains of
+    // dependent steps of neighbouring chunks overlap.
+    const int32_t full = len / W;
+    int32_t k = 0;
+    if (full > 0) {
+        auto ahead = run.template Read<true>(W);
+        auto now = run.template Shape<true>(ahead, W);
+        if (full > 1) ahead = run.template Read<true>(W);
+        for (; k + 2 < full; ++k) {
+            const auto next = run.template Read<true>(W);
+            const auto shaped = run.template Shape<true>(ahead, W);
+            run.template Mix<true>(now, outL + k * W, outR + k * W, W);
+            now = shaped;
+            ahead = next;
+        }
+        if (k + 1 < full) {
+            const auto shaped = run.template Shape<true>(ahead, W);
+            run.template Mix<true>(now, outL + k * W, outR + k * W, W);
+            now = shaped;
+            ++k;
+        }
+        run.template Mix<true>(now, outL + k * W, outR + k * W, W);
+        ++k;
+    }
+    const int32_t m = len - k * W;
+    if (m > 0) {
+        const auto read = run.template Read<false>(m);
+        run.template Mix<false>(run.template Shape<false>(read, m), outL + k * W, outR + k * W, m);
+    }
     run.Store(v);
 }
 
