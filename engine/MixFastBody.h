@@ -307,38 +307,46 @@ struct TVoiceRun {
     U StepW;        // step times W
     U Fr;           // Done + StepTimes
     double Level;   // times 2^-22, the scale of the integer sample values
-    double DecayChunk;
     float DecayCoef;
-    F Decay;  // d^0 .. d^(W-1)
-    F DecayW;
-    F Lv;  // the chunk's levels (float, kept within a sub-block)
+    bool Decays;    // DecayCoef is not 1
+    double DecayChunk;
+    F Decay;   // d^0 .. d^(W-1)
+    F DecayW;  // d^W
+    F Lv;      // the chunk's levels, float within a sub-block
     TFilter Filt;
     F StateL, BeforeL, StateR, BeforeR;
     F Amount;
     TRamp RampL, RampR;
     F PanL, PanR, GainPanL, GainPanR;
 
-    NORV_VOICE_INLINE TVoiceRun(const TPianoVoice& v, const TVoiceBlock& b)
+    // incL, incR: EffectiveInc of the voice's gains.
+    NORV_VOICE_INLINE TVoiceRun(const TPianoVoice& v, const TVoiceBlock& b, float incL, float incR)
         : Data(b.Data),
           K(TLanes::Constants()),
           P{v.Pos, v.Frac, static_cast<uint32_t>(v.Step), v.LoopEnd, v.LoopLength},
           Level(static_cast<double>(v.Level) * 0x1p-22),
-          DecayChunk(PowerOf(v.DecayCoef, W)),
           DecayCoef(v.DecayCoef),
-          Decay(ShiftIn<1>(Powers(v.DecayCoef), SplatF(1.0f))),
-          DecayW(SplatF(static_cast<float>(DecayChunk))),
+          Decays(v.DecayCoef != 1.0f),
+          DecayChunk(1.0),
+          Decay(SplatF(1.0f)),
+          DecayW(SplatF(1.0f)),
           Filt(MakeFilter(v.FilterCoef)),
           StateL(SplatF(v.FilterL)),
           BeforeL(SplatF(v.PrevL)),
           StateR(SplatF(v.FilterR)),
           BeforeR(SplatF(v.PrevR)),
           Amount(SplatF(b.Overdrive)),
-          RampL{v.GainL, v.GainIncL, EffectiveInc(v.GainL, v.GainIncL)},
-          RampR{v.GainR, v.GainIncR, EffectiveInc(v.GainR, v.GainIncR)},
+          RampL{v.GainL, v.GainIncL, incL},
+          RampR{v.GainR, v.GainIncR, incR},
           PanL(SplatF(v.PanGainL)),
           PanR(SplatF(v.PanGainR)),
           GainPanL(SplatF(v.GainL * v.PanGainL)),
           GainPanR(SplatF(v.GainR * v.PanGainR)) {
+        if (Decays) {
+            DecayChunk = PowerOf(v.DecayCoef, W);
+            Decay = ShiftIn<1>(Powers(v.DecayCoef), Decay);
+            DecayW = SplatF(static_cast<float>(DecayChunk));
+        }
         Rebase();
     }
 
@@ -374,8 +382,10 @@ struct TVoiceRun {
             TLanes::template Fetch<Stereo>(K, Data, Base, first, fr, P.Step, P.LoopEnd + 1, r.Xl, r.Xr);
             Done = end;
             Fr += StepW;
-            Level *= Full ? DecayChunk : PowerOf(DecayCoef, m);
-            Lv *= DecayW;
+            if (Decays) {
+                Level *= Full ? DecayChunk : PowerOf(DecayCoef, m);
+                Lv *= DecayW;
+            }
             return r;
         }
         alignas(64) float l[W], rr[W];
@@ -387,7 +397,7 @@ struct TVoiceRun {
         if (stop < W) {
             r.Lv = Iota<I>() < stop ? r.Lv : F{};
             Level = 0.0;
-        } else {
+        } else if (Decays) {
             Level *= Full ? DecayChunk : PowerOf(DecayCoef, m);
         }
         Rebase();
@@ -470,8 +480,9 @@ struct TVoiceRun {
 };
 
 template <bool Stereo, bool Driven, bool Ramp>
-NORV_VOICE_TARGET void RenderVoice(TPianoVoice& v, const TVoiceBlock& b, float* outL, float* outR, int32_t len) {
-    TVoiceRun<Stereo, Driven, Ramp> run(v, b);
+NORV_VOICE_TARGET void RenderVoice(TPianoVoice& v, const TVoiceBlock& b, float* outL, float* outR, int32_t len,
+                                   float incL, float incR) {
+    TVoiceRun<Stereo, Driven, Ramp> run(v, b, incL, incR);
     // Chunks go through three stages a step apart: chunk k + 2 is read
     // while k + 1 is shaped and k mixed, so that the long chains of
     // dependent steps of neighbouring chunks overlap.
@@ -521,11 +532,6 @@ NORV_VOICE_INLINE void AddInterleaved(const float* l, const float* r, float* mix
     }
 }
 
-// Whether a voice's gains move during the block at all.
-NORV_VOICE_INLINE bool GainsMove(const TPianoVoice& v) {
-    return EffectiveInc(v.GainL, v.GainIncL) != 0.0f || EffectiveInc(v.GainR, v.GainIncR) != 0.0f;
-}
-
 template <bool Stereo, bool Driven>
 NORV_VOICE_TARGET void RenderGroupAs(TPianoVoice* const* voices, int32_t count, const TVoiceBlock& b) {
     alignas(64) float outL[kSubBlock], outR[kSubBlock];
@@ -536,10 +542,10 @@ NORV_VOICE_TARGET void RenderGroupAs(TPianoVoice* const* voices, int32_t count, 
         std::memset(outR, 0, bytes);
         for (int32_t i = 0; i < count; ++i) {
             TPianoVoice& v = *voices[i];
-            if (GainsMove(v))
-                RenderVoice<Stereo, Driven, true>(v, b, outL, outR, len);
-            else
-                RenderVoice<Stereo, Driven, false>(v, b, outL, outR, len);
+            const float incL = EffectiveInc(v.GainL, v.GainIncL), incR = EffectiveInc(v.GainR, v.GainIncR);
+            const bool ramp = incL != 0.0f || incR != 0.0f;
+            ramp ? RenderVoice<Stereo, Driven, true>(v, b, outL, outR, len, incL, incR)
+                 : RenderVoice<Stereo, Driven, false>(v, b, outL, outR, len, incL, incR);
         }
         AddInterleaved(outL, outR, b.Mix + 2 * static_cast<int64_t>(j0), len);
     }
