@@ -111,14 +111,13 @@ NORV_VOICE_INLINE F Interleave(F l, F r) {
     return InterleaveLanes<Half>(l, r, std::make_index_sequence<W>());
 }
 
-// x^1 .. x^W, in W / 2 steps of doubling.
-NORV_VOICE_INLINE F Powers(float x) {
-    const F one = SplatF(1.0f);
-    F p = SplatF(x);
-    p *= ShiftIn<1>(p, one);
-    p *= ShiftIn<2>(p, one);
-    if constexpr (W > 4) p *= ShiftIn<4>(p, one);
-    if constexpr (W > 8) p *= ShiftIn<8>(p, one);
+// x^(k + from) in lane k (from 0 or 1): each lane multiplies the powers
+// x^(2^i) of its exponent's bits, rounded from double.
+NORV_VOICE_INLINE F Powers(double x, uint32_t from) {
+    const U exponent = Iota<U>() + from;
+    F p = SplatF(1.0f);
+    for (uint32_t bit = 1; bit <= static_cast<uint32_t>(W); bit <<= 1, x *= x)
+        p = (exponent & bit) != 0u ? p * static_cast<float>(x) : p;
     return p;
 }
 
@@ -158,24 +157,25 @@ NORV_VOICE_INLINE TFilter MakeFilter(float coef) {
     const double a = 1.0 - static_cast<double>(coef);
     f.C = SplatF(coef);
     double p = a;
-    for (int i = 0; i < 4; ++i) {
-        f.A[i] = SplatF(static_cast<float>(p));
-        if (1 << i == W / 2) {
-            // a^W carries the state from chunk to chunk: rounded once, so a
-            // long silent tail decays at the reference's rate.
-            f.Carry = Powers(static_cast<float>(a));
-            f.Carry[W - 1] = static_cast<float>(p * p);
-        }
+    for (F& v : f.A) {
+        v = SplatF(static_cast<float>(p));
         p *= p;
     }
+    // Lane W - 1, a^W, carries the state from chunk to chunk: rounded once,
+    // so a long silent tail decays at the reference's rate.
+    f.Carry = Powers(a, 1);
     return f;
 }
 
-// One chunk's scan without the previous chunk's output: `before` holds the
-// previous input in its last lane.
-NORV_VOICE_INLINE F Scan(const TFilter& f, F y, F before) {
+// The recurrence's input u = c (y + y shifted by one frame): `before` holds
+// the previous input in its last lane.
+NORV_VOICE_INLINE F FilterInput(const TFilter& f, F y, F before) {
+    return TLanes::Fma(f.C, ShiftIn<1>(y, before), f.C * y);
+}
+
+// A chunk's filter outputs short of the previous chunk's.
+NORV_VOICE_INLINE F Scan(const TFilter& f, F s) {
     const F zero{};
-    F s = f.C * (y + ShiftIn<1>(y, before));
     s = TLanes::Fma(f.A[0], ShiftIn<1>(s, zero), s);
     s = TLanes::Fma(f.A[1], ShiftIn<2>(s, zero), s);
     if constexpr (W > 4) s = TLanes::Fma(f.A[2], ShiftIn<4>(s, zero), s);
@@ -344,7 +344,7 @@ struct TVoiceRun {
           GainPanR(SplatF(v.GainR * v.PanGainR)) {
         if (Decays) {
             DecayChunk = PowerOf(v.DecayCoef, W);
-            Decay = ShiftIn<1>(Powers(v.DecayCoef), Decay);
+            Decay = Powers(v.DecayCoef, 0);
             DecayW = SplatF(static_cast<float>(DecayChunk));
         }
         Rebase();
@@ -412,12 +412,13 @@ struct TVoiceRun {
         return q;
     }
 
-    // A chunk's filter outputs short of the previous chunk's.
+    // The filter's inputs of a chunk, then its outputs short of the
+    // previous chunk's.
     struct TShaped {
         F Sl, Sr;
     };
 
-    // Level, overdrive and the filter's scan of a chunk read before.
+    // Level, overdrive and the filter's inputs of a chunk read before.
     template <bool Full>
     NORV_VOICE_INLINE TShaped Shape(const TRead& r, int32_t m) {
         F yl = r.Xl * r.Lv;
@@ -427,7 +428,7 @@ struct TVoiceRun {
             if constexpr (Stereo) yr = Drive(yr, Amount);
         }
         if constexpr (!Stereo) yr = yl;
-        const TShaped s{Scan(Filt, yl, BeforeL), Stereo ? Scan(Filt, yr, BeforeR) : F{}};
+        const TShaped s{FilterInput(Filt, yl, BeforeL), Stereo ? FilterInput(Filt, yr, BeforeR) : F{}};
         if constexpr (Full) {
             BeforeL = yl;
             BeforeR = yr;
@@ -438,7 +439,11 @@ struct TVoiceRun {
         return s;
     }
 
-    // A chunk shaped before, its filter outputs complete, m frames of it
+    NORV_VOICE_INLINE TShaped Scan(const TShaped& s) const {
+        return {mixfast::Scan(Filt, s.Sl), Stereo ? mixfast::Scan(Filt, s.Sr) : F{}};
+    }
+
+    // A chunk scanned before, its filter outputs complete, m frames of it
     // added into outL and outR (lanes from m on land past the sub-block's
     // frames).
     template <bool Full>
@@ -483,35 +488,46 @@ template <bool Stereo, bool Driven, bool Ramp>
 NORV_VOICE_TARGET void RenderVoice(TPianoVoice& v, const TVoiceBlock& b, float* outL, float* outR, int32_t len,
                                    float incL, float incR) {
     TVoiceRun<Stereo, Driven, Ramp> run(v, b, incL, incR);
-    // Chunks go through three stages a step apart: chunk k + 2 is read
-    // while k + 1 is shaped and k mixed, so that the long chains of
-    // dependent steps of neighbouring chunks overlap.
+    // Chunks go through four stages a step apart: chunk k + 3 is read
+    // while k + 2 is shaped, k + 1 scanned and k mixed, so that the long
+    // chains of dependent steps of neighbouring chunks overlap.
     const int32_t full = len / W;
     int32_t k = 0;
-    if (full > 0) {
-        auto ahead = run.template Read<true>(W);
-        auto now = run.template Shape<true>(ahead, W);
-        if (full > 1) ahead = run.template Read<true>(W);
-        for (; k + 2 < full; ++k) {
-            const auto next = run.template Read<true>(W);
-            const auto shaped = run.template Shape<true>(ahead, W);
-            run.template Mix<true>(now, outL + k * W, outR + k * W, W);
-            now = shaped;
-            ahead = next;
+    float* l = outL;
+    float* r = outR;
+    if (full >= 3) {
+        auto read = run.template Read<true>(W);
+        auto shaped = run.template Shape<true>(read, W);
+        read = run.template Read<true>(W);
+        auto scanned = run.Scan(shaped);
+        shaped = run.template Shape<true>(read, W);
+        read = run.template Read<true>(W);
+        for (; k + 3 < full; ++k, l += W, r += W) {
+            const auto nextRead = run.template Read<true>(W);
+            const auto nextShaped = run.template Shape<true>(read, W);
+            const auto nextScanned = run.Scan(shaped);
+            run.template Mix<true>(scanned, l, r, W);
+            read = nextRead;
+            shaped = nextShaped;
+            scanned = nextScanned;
         }
-        if (k + 1 < full) {
-            const auto shaped = run.template Shape<true>(ahead, W);
-            run.template Mix<true>(now, outL + k * W, outR + k * W, W);
-            now = shaped;
-            ++k;
-        }
-        run.template Mix<true>(now, outL + k * W, outR + k * W, W);
-        ++k;
+        // The last three chunks leave the stages.
+        const auto lastShaped = run.template Shape<true>(read, W);
+        const auto nextScanned = run.Scan(shaped);
+        run.template Mix<true>(scanned, l, r, W);
+        const auto lastScanned = run.Scan(lastShaped);
+        run.template Mix<true>(nextScanned, l + W, r + W, W);
+        run.template Mix<true>(lastScanned, l + 2 * W, r + 2 * W, W);
+        k += 3;
+    } else {
+        for (; k < full; ++k)
+            run.template Mix<true>(run.Scan(run.template Shape<true>(run.template Read<true>(W), W)), outL + k * W,
+                                   outR + k * W, W);
     }
     const int32_t m = len - k * W;
     if (m > 0) {
         const auto read = run.template Read<false>(m);
-        run.template Mix<false>(run.template Shape<false>(read, m), outL + k * W, outR + k * W, m);
+        run.template Mix<false>(run.Scan(run.template Shape<false>(read, m)), outL + k * W, outR + k * W, m);
     }
     run.Store(v);
 }
