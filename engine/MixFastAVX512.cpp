@@ -59,9 +59,12 @@ struct TLanes {
                                                                        F& xr) {
         const U f = (fr >> 9) & k.K127;
         const __m512i weights = __m512i((f << 16) - f + k.K128);  // (128 - f, f) word pairs
-        const U at = fr >> 16;
         const int32_t ends = lastFrame + 1 - base;  // frames readable from base
         if (step <= kWindowStep) [[likely]] {
+            // The frame offset (high word of fr) in both words.
+            const __m512i offsets = _mm512_shuffle_epi8(
+                __m512i(fr),
+                _mm512_broadcast_i32x4(_mm_setr_epi8(2, 3, 2, 3, 6, 7, 6, 7, 10, 11, 10, 11, 14, 15, 14, 15)));
             if constexpr (!Stereo) {
                 // Two windows of 32 frames from multiples of 32 past base,
                 // the one where bit 5 of the offset is clear first: word
@@ -70,27 +73,22 @@ struct TLanes {
                 const int32_t lo = (first & ~31) + (first & 32), hi = (first & ~31) + 32 - (first & 32);
                 const __m512i a = Words(data + base + lo, ends - lo);
                 const __m512i b = Words(data + base + hi, ends - hi);
-                // Word pairs (o, o + 1): the offset's word copied down, plus 1 above.
-                const __m512i high = _mm512_broadcast_i32x4(
-                    _mm_setr_epi8(2, 3, 2, 3, 6, 7, 6, 7, 10, 11, 10, 11, 14, 15, 14, 15));
-                const __m512i index =
-                    _mm512_add_epi32(_mm512_shuffle_epi8(__m512i(fr), high), __m512i(k.K10000));
+                const __m512i index = _mm512_add_epi32(offsets, __m512i(k.K10000));  // o, o + 1
                 xl = Interpolate(_mm512_permutex2var_epi16(a, index, b), weights);
             } else {
                 // 32 stereo frames from the first in two windows; left pairs
                 // at words 2 o, 2 o + 2, right ones one higher.
-                const U rel = at - static_cast<uint32_t>(first);
                 const int32_t words = 2 * (ends - first);
                 const int16_t* from = data + 2 * (static_cast<int64_t>(base) + first);
                 const __m512i a = Words(from, words);
                 const __m512i b = Words(from + 32, words - 32);
-                const U left = rel * 0x20002u + 0x20000u;
+                const U left = U(offsets) + U(offsets) - (static_cast<uint32_t>(first) * 0x20002u - 0x20000u);
                 xl = Interpolate(_mm512_permutex2var_epi16(a, __m512i(left), b), weights);
                 xr = Interpolate(_mm512_permutex2var_epi16(a, __m512i(left + 0x10001u), b), weights);
             }
             return;
         }
-        const __m512i frame = __m512i(I(at) + base);
+        const __m512i frame = __m512i(I(fr >> 16) + base);
         if constexpr (!Stereo) {
             // One 32-bit read brings s0 and s1 together.
             xl = Interpolate(_mm512_i32gather_epi32(frame, data, 2), weights);

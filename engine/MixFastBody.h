@@ -39,9 +39,6 @@ static_assert(TLanes::kMaxStep <= 1u << 23);
 constexpr int32_t kSubBlock = 256;
 static_assert(kSubBlock % W == 0);
 
-// How far ahead of a voice's position its data is fetched into the cache:
-// about one block of 256 frames at the usual steps.
-constexpr int32_t kPrefetchBytes = 640;
 
 // ---- Lane helpers ----
 
@@ -303,6 +300,7 @@ struct TVoiceRun {
     int32_t Base;   // the frame positions count from
     uint32_t Done;  // the position past Base, 16.16
     int32_t Room;   // Room(P) at the last Rebase
+    int64_t Ahead;  // bytes of data a sub-block moves through
     U StepTimes;    // step times 1 .. W
     U StepW;        // step times W
     U Fr;           // Done + StepTimes
@@ -320,10 +318,11 @@ struct TVoiceRun {
     F PanL, PanR, GainPanL, GainPanR;
 
     // incL, incR: EffectiveInc of the voice's gains.
-    NORV_VOICE_INLINE TVoiceRun(const TPianoVoice& v, const TVoiceBlock& b, float incL, float incR)
+    NORV_VOICE_INLINE TVoiceRun(const TPianoVoice& v, const TVoiceBlock& b, int32_t len, float incL, float incR)
         : Data(b.Data),
           K(TLanes::Constants()),
           P{v.Pos, v.Frac, static_cast<uint32_t>(v.Step), v.LoopEnd, v.LoopLength},
+          Ahead(((static_cast<int64_t>(len) * P.Step) >> 16) * ch * 2),
           Level(static_cast<double>(v.Level) * 0x1p-22),
           DecayCoef(v.DecayCoef),
           Decays(v.DecayCoef != 1.0f),
@@ -373,9 +372,11 @@ struct TVoiceRun {
         const uint32_t end = Done + static_cast<uint32_t>(m) * P.Step;
         if (static_cast<int32_t>(end >> 16) <= Room) [[likely]] {
             const int32_t first = static_cast<int32_t>((Done + P.Step) >> 16);
-            const char* at = reinterpret_cast<const char*>(Data + static_cast<int64_t>(Base + first) * ch);
-            __builtin_prefetch(at + kPrefetchBytes);
-            if constexpr (Stereo) __builtin_prefetch(at + kPrefetchBytes + 64);
+            // What the same chunk of the next sub-block will read, into the
+            // second-level cache by then.
+            const char* at = reinterpret_cast<const char*>(Data + static_cast<int64_t>(Base + first) * ch) + Ahead;
+            __builtin_prefetch(at, 0, 2);
+            if constexpr (Stereo) __builtin_prefetch(at + 64, 0, 2);
             // Lanes from m on repeat the last frame: nothing past it is read.
             U fr = Fr;
             if constexpr (!Full) fr = Iota<U>() < static_cast<uint32_t>(m) ? fr : SplatU(end);
@@ -487,7 +488,7 @@ struct TVoiceRun {
 template <bool Stereo, bool Driven, bool Ramp>
 NORV_VOICE_TARGET void RenderVoice(TPianoVoice& v, const TVoiceBlock& b, float* outL, float* outR, int32_t len,
                                    float incL, float incR) {
-    TVoiceRun<Stereo, Driven, Ramp> run(v, b, incL, incR);
+    TVoiceRun<Stereo, Driven, Ramp> run(v, b, len, incL, incR);
     // Chunks go through four stages a step apart: chunk k + 3 is read
     // while k + 2 is shaped, k + 1 scanned and k mixed, so that the long
     // chains of dependent steps of neighbouring chunks overlap.
