@@ -171,7 +171,7 @@ NORV_VOICE_INLINE F FilterInput(const TFilter& f, F y, F before) {
 }
 
 // A chunk's filter outputs short of the previous chunk's.
-NORV_VOICE_INLINE F Scan(const TFilter& f, F s) {
+NORV_VOICE_INLINE F ScanChunk(const TFilter& f, F s) {
     const F zero{};
     s = TLanes::Fma(f.A[0], ShiftIn<1>(s, zero), s);
     s = TLanes::Fma(f.A[1], ShiftIn<2>(s, zero), s);
@@ -194,7 +194,7 @@ struct TPlay {
 // moving no further needs no wrap and no end; -1 where the next chunk needs
 // the reference's own steps (a state out of the usual ranges, a step so
 // large that a sub-block's positions would not fit 32 bits).
-NORV_VOICE_INLINE int32_t Room(const TPlay& p) {
+NORV_VOICE_INLINE int32_t RoomOf(const TPlay& p) {
     const bool usual = p.Frac <= 0xFFFF && static_cast<uint32_t>(p.Pos) <= static_cast<uint32_t>(p.LoopEnd) &&
                        p.Step <= TLanes::kMaxStep;
     return usual ? p.LoopEnd - p.Pos : -1;
@@ -299,7 +299,7 @@ struct TVoiceRun {
     TPlay P;        // step and loop; position as at the last Rebase
     int32_t Base;   // the frame positions count from
     uint32_t Done;  // the position past Base, 16.16
-    int32_t Room;   // Room(P) at the last Rebase
+    int32_t Room;   // RoomOf(P) at the last Rebase
     int64_t Ahead;  // bytes of data a sub-block moves through
     U StepTimes;    // step times 1 .. W
     U StepW;        // step times W
@@ -353,7 +353,7 @@ struct TVoiceRun {
     NORV_VOICE_INLINE void Rebase() {
         Base = P.Pos;
         Done = P.Frac;
-        Room = norv::mixfast::Room(P);
+        Room = RoomOf(P);
         StepTimes = (Iota<U>() + 1u) * P.Step;
         StepW = SplatU(static_cast<uint32_t>(W) * P.Step);
         Fr = SplatU(Done) + StepTimes;
@@ -373,10 +373,11 @@ struct TVoiceRun {
         if (static_cast<int32_t>(end >> 16) <= Room) [[likely]] {
             const int32_t first = static_cast<int32_t>((Done + P.Step) >> 16);
             // What the same chunk of the next sub-block will read, into the
-            // second-level cache by then.
-            const char* at = reinterpret_cast<const char*>(Data + static_cast<int64_t>(Base + first) * ch) + Ahead;
-            __builtin_prefetch(at, 0, 2);
-            if constexpr (Stereo) __builtin_prefetch(at + 64, 0, 2);
+            // second-level cache by then (an address, maybe past the data).
+            const uintptr_t at = reinterpret_cast<uintptr_t>(Data + static_cast<int64_t>(Base + first) * ch) +
+                                 static_cast<uintptr_t>(Ahead);
+            __builtin_prefetch(reinterpret_cast<const void*>(at), 0, 2);
+            if constexpr (Stereo) __builtin_prefetch(reinterpret_cast<const void*>(at + 64), 0, 2);
             // Lanes from m on repeat the last frame: nothing past it is read.
             U fr = Fr;
             if constexpr (!Full) fr = Iota<U>() < static_cast<uint32_t>(m) ? fr : SplatU(end);
@@ -441,7 +442,7 @@ struct TVoiceRun {
     }
 
     NORV_VOICE_INLINE TShaped Scan(const TShaped& s) const {
-        return {mixfast::Scan(Filt, s.Sl), Stereo ? mixfast::Scan(Filt, s.Sr) : F{}};
+        return {ScanChunk(Filt, s.Sl), Stereo ? ScanChunk(Filt, s.Sr) : F{}};
     }
 
     // A chunk scanned before, its filter outputs complete, m frames of it
