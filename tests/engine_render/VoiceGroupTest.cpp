@@ -96,7 +96,8 @@ struct Outcome {
     std::vector<TPianoVoice> Voices;
 };
 
-// Renders copies of `voices` on `path` for blocks of the given lengths.
+// Renders copies of `voices` on `path` for blocks of the given lengths. The
+// reference renders voice by voice, apart from the list's grouping.
 Outcome Render(TVoiceRenderer path, std::vector<TPianoVoice> voices, const GuardedFrames& d, float overdrive,
                const std::vector<int32_t>& blocks, std::vector<float> mix) {
     std::vector<TPianoVoice*> list;
@@ -109,7 +110,12 @@ Outcome Render(TVoiceRenderer path, std::vector<TPianoVoice> voices, const Guard
         b.Overdrive = overdrive;
         b.Mix = mix.data() + at;
         b.Frames = n;
-        RenderVoiceList(path, list, static_cast<int32_t>(list.size()), b);
+        if (path == TVoiceRenderer::Reference) {
+            for (TPianoVoice& v : voices)
+                if (!v.Ended && n > 0) RenderVoiceReference(v, b.Data, b.Stereo, overdrive, b.Mix, n);
+        } else {
+            RenderVoiceList(path, list, static_cast<int32_t>(list.size()), b);
+        }
         at += 2 * static_cast<size_t>(n);
     }
     return {std::move(mix), std::move(voices)};
@@ -145,7 +151,7 @@ TEST(VoiceGroup, RandomVoicesInGroupsOfEverySize) {
     std::mt19937 rng(1234);
     for (int channels : {1, 2}) {
         GuardedFrames d(5000, channels, rng);
-        for (int32_t count : {1, 2, 3, 4, 5, 7, 8, 9, 13, 15, 16, 17, 31, 33, 40}) {
+        for (int32_t count : {1, 2, 3, 4, 5, 7, 8, 9, 13, 15, 16, 17, 31, 33, 40, 64, 65, 130}) {
             SCOPED_TRACE(testing::Message() << channels << " channels, " << count << " voices");
             std::vector<TPianoVoice> voices;
             for (int32_t i = 0; i < count; ++i) voices.push_back(RandomVoice(rng, d.Frames()));
@@ -165,6 +171,21 @@ TEST(VoiceGroup, LongBlocksAndSingleFrames) {
         CompareAll(voices, d, 0.0f, {4096, 4095}, std::vector<float>(2 * 8191));
         // A block of one frame, fifty times: the state carries across.
         CompareAll(voices, d, 0.3f, std::vector<int32_t>(50, 1), std::vector<float>(100));
+    }
+}
+
+// Every block length from 1 to 70 frames, one after another: blocks of a
+// few vectors and of none, and every remainder, on each lane width.
+TEST(VoiceGroup, BlocksOfEveryLength) {
+    std::mt19937 rng(31);
+    for (int channels : {1, 2}) {
+        SCOPED_TRACE(channels);
+        GuardedFrames d(8000, channels, rng);
+        std::vector<TPianoVoice> voices;
+        for (int i = 0; i < 9; ++i) voices.push_back(RandomVoice(rng, d.Frames()));
+        std::vector<int32_t> blocks;
+        for (int32_t n = 1; n <= 70; ++n) blocks.push_back(n);
+        CompareAll(voices, d, channels == 2 ? 0.6f : 0.0f, blocks, Noise(rng, blocks));
     }
 }
 
