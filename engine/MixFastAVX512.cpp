@@ -29,6 +29,15 @@ struct TLanes {
         return F(_mm512_fmadd_ps(__m512(a), __m512(b), __m512(c)));
     }
 
+    // Lane moves as single instructions (valignd, vpermps).
+    template <int S>
+    NORV_VOICE_TARGET __attribute__((always_inline)) static F ShiftIn(F v, F fill) {
+        return F(_mm512_alignr_epi32(__m512i(v), __m512i(fill), 16 - S));
+    }
+    NORV_VOICE_TARGET __attribute__((always_inline)) static F Last(F v) {
+        return F(_mm512_permutexvar_ps(_mm512_set1_epi32(15), __m512(v)));
+    }
+
     // The first n of 32 words, the rest zero: a read that never passes the
     // data's last frame.
     NORV_VOICE_TARGET __attribute__((always_inline)) static __m512i Words(const int16_t* at, int32_t n) {

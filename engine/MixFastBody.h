@@ -69,10 +69,20 @@ NORV_VOICE_INLINE V ShiftInLanes(V v, V fill, std::index_sequence<K...>) {
                                                                       : W + static_cast<int>(K) - S)...);
 }
 
+// A target may name the instruction of a lane move (TLanes::ShiftIn,
+// TLanes::Last): compilers differ in what they make of generic shuffles.
+template <class L, int S, class V>
+concept NamesShiftIn = requires(V v) { L::template ShiftIn<S>(v, v); };
+template <class L, class V>
+concept NamesLast = requires(V v) { L::Last(v); };
+
 // The lanes of v moved up by S, the first S taken from the last S of fill.
-template <int S, class V>
+template <int S, class V, class L = TLanes>
 NORV_VOICE_INLINE V ShiftIn(V v, V fill) {
-    return ShiftInLanes<S>(v, fill, std::make_index_sequence<W>());
+    if constexpr (NamesShiftIn<L, S, V>)
+        return L::template ShiftIn<S>(v, fill);
+    else
+        return ShiftInLanes<S>(v, fill, std::make_index_sequence<W>());
 }
 
 template <class V, std::size_t... K>
@@ -81,9 +91,12 @@ NORV_VOICE_INLINE V LastLanes(V v, std::index_sequence<K...>) {
 }
 
 // Every lane a copy of the last.
-template <class V>
+template <class V, class L = TLanes>
 NORV_VOICE_INLINE V Last(V v) {
-    return LastLanes(v, std::make_index_sequence<W>());
+    if constexpr (NamesLast<L, V>)
+        return L::Last(v);
+    else
+        return LastLanes(v, std::make_index_sequence<W>());
 }
 
 template <class V, std::size_t... K>
