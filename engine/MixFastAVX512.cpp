@@ -1,6 +1,6 @@
 // The voice renderer on AVX-512 (F, BW, DQ, VL): 16 frames a vector. A
-// chunk's sample pairs come from one window of the data (two for stereo)
-// rearranged by word permutes; steps too long for a window gather.
+// chunk's sample pairs come from two 32-word windows of the data rearranged
+// by a word permute (one per channel); steps too long for the windows gather.
 #include "engine/MixFastKernel.h"
 
 #if defined(__x86_64__)
