@@ -1,5 +1,5 @@
-// Voice rendering speed: step 5 of the block (every voice into the work
-// buffer) on each renderer path this CPU runs, the reference included, for
+// Voice rendering speed: every voice of a block added into the work buffer,
+// on each renderer path this CPU runs, the reference included, for
 // 64, 256 and 1024 voices of a mono and a stereo set. The figure is
 // voice-frames per CPU-second ("voice_frames"); blocks are 256 frames.
 //
@@ -11,6 +11,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/Denormals.h"
@@ -40,9 +41,12 @@ const std::vector<int16_t>& SetData(bool stereo) {
     return d;
 }
 
+// Besides the steady voices: every gain ramping, as in the blocks after a
+// host change; decaying voices; the overdrive on.
+enum class TCase { Steady, MovingGains, Decaying, Driven };
+
 // Held notes of a steady piano: looping, no decay (Decay 0), gains settled.
-// With `moving`, every gain ramps, as in the blocks after a host change.
-std::vector<TPianoVoice> Voices(int32_t count, bool moving) {
+std::vector<TPianoVoice> Voices(int32_t count, TCase c) {
     std::mt19937 rng(static_cast<unsigned>(count));
     std::uniform_int_distribution<int32_t> offset(0, kSampleFrames / 2), step(1 << 15, 2 << 16);
     std::vector<TPianoVoice> voices(static_cast<size_t>(count));
@@ -54,28 +58,29 @@ std::vector<TPianoVoice> Voices(int32_t count, bool moving) {
         v.Pos = start + offset(rng);
         v.Step = step(rng);
         v.Level = 0.5f;
-        v.DecayCoef = 1.0f;
+        v.DecayCoef = c == TCase::Decaying ? 0.99996f : 1.0f;
         v.FilterCoef = 0.3f;
         v.PanGainL = v.PanGainR = 0.2f;
         v.GainL = v.GainR = 0.8f;
-        v.GainIncL = v.GainIncR = moving ? 1e-9f : 0.0f;
+        v.GainIncL = v.GainIncR = c == TCase::MovingGains ? 1e-9f : 0.0f;
     }
     return voices;
 }
 
-void RenderVoices(benchmark::State& state, TVoiceRenderer path, bool stereo, bool moving) {
+void RenderVoices(benchmark::State& state, TVoiceRenderer path, bool stereo, TCase c) {
     if (!VoiceRendererAvailable(path)) {
         state.SkipWithError("this CPU does not run the path");
         return;
     }
     const auto count = static_cast<int32_t>(state.range(0));
-    std::vector<TPianoVoice> voices = Voices(count, moving);
+    std::vector<TPianoVoice> voices = Voices(count, c);
     std::vector<TPianoVoice*> list;
     for (TPianoVoice& v : voices) list.push_back(&v);
     std::vector<float> mix(2 * kBlock);
     TVoiceBlock block;
     block.Data = SetData(stereo).data();
     block.Stereo = stereo;
+    block.Overdrive = c == TCase::Driven ? 0.5f : 0.0f;
     block.Mix = mix.data();
     block.Frames = kBlock;
     const TDenormalGuard denormals;
@@ -95,8 +100,14 @@ void RenderVoices(benchmark::State& state, TVoiceRenderer path, bool stereo, boo
         if (!VoiceRendererAvailable(path)) continue;
         for (bool stereo : {false, true}) {
             const std::string name = std::string(VoiceRendererName(path)) + (stereo ? "/stereo" : "/mono");
-            benchmark::RegisterBenchmark(name.c_str(), RenderVoices, path, stereo, false)->Arg(64)->Arg(256)->Arg(1024);
-            benchmark::RegisterBenchmark((name + "/moving_gains").c_str(), RenderVoices, path, stereo, true)->Arg(256);
+            benchmark::RegisterBenchmark(name.c_str(), RenderVoices, path, stereo, TCase::Steady)
+                ->Arg(64)
+                ->Arg(256)
+                ->Arg(1024);
+            const std::pair<const char*, TCase> others[] = {
+                {"/moving_gains", TCase::MovingGains}, {"/decaying", TCase::Decaying}, {"/driven", TCase::Driven}};
+            for (const auto& [suffix, c] : others)
+                benchmark::RegisterBenchmark((name + suffix).c_str(), RenderVoices, path, stereo, c)->Arg(256);
         }
     }
     return true;

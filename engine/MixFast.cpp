@@ -1,9 +1,10 @@
-// First: it fixes the floating-point contract for this file.
-#include "engine/MixFastLanes.h"
+#include "engine/MixFast.h"
 
 #include <atomic>
 #include <cstdlib>
 
+#include "base/CpuFeatures.h"
+#include "engine/MixFastKernel.h"
 #include "engine/MixReference.h"
 
 namespace norv {
@@ -11,27 +12,8 @@ namespace {
 
 using mixfast::TGroupRoutine;
 
-bool CpuRunsAVX2() {
-#if defined(__x86_64__)
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-#else
-    return false;
-#endif
-}
-
-bool CpuRunsAVX512() {
-#if defined(__x86_64__)
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-           __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("fma");
-#else
-    return false;
-#endif
-}
-
-// The routine that renders a group on `path`, and its lane count; null for
-// the reference and for what this CPU or this build cannot run.
+// The routine that renders a group on `path`, and its frames per vector;
+// null for the reference and for what this CPU or this build cannot run.
 TGroupRoutine RoutineFor(TVoiceRenderer path, int32_t& lanes) {
     switch (path) {
         case TVoiceRenderer::Reference:
@@ -39,13 +21,13 @@ TGroupRoutine RoutineFor(TVoiceRenderer path, int32_t& lanes) {
             return nullptr;
         case TVoiceRenderer::Portable:
             lanes = mixfast::kPortableLanes;
-            return &mixfast::RenderGroupPortable;
+            return mixfast::PortableRoutine();
         case TVoiceRenderer::AVX2:
             lanes = mixfast::kAVX2Lanes;
-            return CpuRunsAVX2() ? mixfast::AVX2Routine() : nullptr;
+            return CpuRuns(TSimdLevel::AVX2) ? mixfast::AVX2Routine() : nullptr;
         case TVoiceRenderer::AVX512:
             lanes = mixfast::kAVX512Lanes;
-            return CpuRunsAVX512() ? mixfast::AVX512Routine() : nullptr;
+            return CpuRuns(TSimdLevel::AVX512) ? mixfast::AVX512Routine() : nullptr;
     }
     lanes = 1;
     return nullptr;
@@ -53,13 +35,10 @@ TGroupRoutine RoutineFor(TVoiceRenderer path, int32_t& lanes) {
 
 struct TRoutineTable {
     TGroupRoutine Routine[kVoiceRendererCount] = {};
-    int32_t Lanes[kVoiceRendererCount] = {};
-    bool Available[kVoiceRendererCount] = {};
     TRoutineTable() {
         for (int32_t i = 0; i < kVoiceRendererCount; ++i) {
-            const auto path = static_cast<TVoiceRenderer>(i);
-            Routine[i] = RoutineFor(path, Lanes[i]);
-            Available[i] = path == TVoiceRenderer::Reference || Routine[i] != nullptr;
+            int32_t lanes;
+            Routine[i] = RoutineFor(static_cast<TVoiceRenderer>(i), lanes);
         }
     }
 };
@@ -149,67 +128,17 @@ bool SetVoiceRenderer(TVoiceRenderer path) {
 
 void RenderVoiceGroup(TVoiceRenderer path, TPianoVoice* const* voices, int32_t count, const TVoiceBlock& block) {
     if (count <= 0 || block.Frames <= 0) return;
-    const int32_t i = Index(path);
-    TGroupRoutine routine = gTable.Routine[i];
-    int32_t lanes = gTable.Lanes[i];
+    TGroupRoutine routine = gTable.Routine[Index(path)];
     if (!routine && path != TVoiceRenderer::Reference) {
         // A path this CPU cannot run renders portably rather than fault.
-        routine = &mixfast::RenderGroupPortable;
-        lanes = mixfast::kPortableLanes;
+        routine = mixfast::PortableRoutine();
     }
     if (!routine) {
         for (int32_t k = 0; k < count; ++k)
             RenderVoiceReference(*voices[k], block.Data, block.Stereo, block.Overdrive, block.Mix, block.Frames);
         return;
     }
-    for (int32_t k = 0; k < count; k += lanes) routine(voices + k, count - k < lanes ? count - k : lanes, block);
+    routine(voices, count, block);
 }
 
-namespace mixfast {
-
-void LoadLanes(TLaneState& s, TPianoVoice* const* voices, int32_t count, int32_t lanes) {
-    bool ramp = false;
-    for (int32_t k = 0; k < lanes; ++k) {
-        const TPianoVoice& v = *voices[k < count ? k : 0];
-        s.Pos[k] = v.Pos;
-        s.Step[k] = v.Step;
-        s.Frac[k] = v.Frac;
-        s.LoopEnd[k] = v.LoopEnd;
-        s.LoopLength[k] = v.LoopLength;
-        s.Level[k] = v.Level * kLevelScale;
-        s.Decay[k] = v.DecayCoef;
-        s.FilterL[k] = v.FilterL;
-        s.PrevL[k] = v.PrevL;
-        s.FilterR[k] = v.FilterR;
-        s.PrevR[k] = v.PrevR;
-        s.Coef[k] = v.FilterCoef;
-        s.PanL[k] = v.PanGainL;
-        s.PanR[k] = v.PanGainR;
-        s.GainL[k] = v.GainL;
-        s.GainR[k] = v.GainR;
-        s.IncL[k] = v.GainIncL;
-        s.IncR[k] = v.GainIncR;
-        if (k < count) ramp = ramp || !(v.GainIncL == 0.0f) || !(v.GainIncR == 0.0f);
-    }
-    s.Count = count;
-    s.Ramp = ramp;
-}
-
-void StoreLanes(const TLaneState& s, TPianoVoice* const* voices, bool stereo) {
-    for (int32_t k = 0; k < s.Count; ++k) {
-        TPianoVoice& v = *voices[k];
-        v.Pos = s.Pos[k];
-        v.Step = s.Step[k];
-        v.Frac = s.Frac[k];
-        v.Level = s.Level[k] * kLevelUnscale;
-        v.FilterL = s.FilterL[k];
-        v.PrevL = s.PrevL[k];
-        v.FilterR = stereo ? s.FilterR[k] : s.FilterL[k];
-        v.PrevR = stereo ? s.PrevR[k] : s.PrevL[k];
-        v.GainL = s.GainL[k];
-        v.GainR = s.GainR[k];
-    }
-}
-
-}  // namespace mixfast
 }  // namespace norv

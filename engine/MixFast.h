@@ -1,8 +1,8 @@
-// The production voice renderer. The voices of a block are rendered in groups,
-// one voice per SIMD lane, each lane following the literal reference
-// (MixReference.h) step for step; the per-voice results are then added into
-// the mix in list order, so the mix is what the reference gives up to a rare
-// last-bit difference (the wider intermediates round differently at ties).
+// The production voice renderer. Each voice renders several frames per SIMD
+// vector, and the voices are summed in whatever order is fastest, in float:
+// the mix stays within 1e-5 of its peak of what the literal reference
+// (MixReference.h) gives, and every voice ends the block on the same frame,
+// step and gains as there, its level and filter within float roundings.
 //
 // The path is chosen once per process from the CPU, or from the environment
 // variable NORV_RENDERER (reference, portable, avx2, avx512); tests and
@@ -18,13 +18,15 @@ namespace norv {
 
 enum class TVoiceRenderer : int32_t {
     Reference,  // RenderVoiceReference, one voice after another
-    Portable,   // plain C++, a few voices interleaved
-    AVX2,       // AVX2 + FMA, 8 voices per group
-    AVX512,     // AVX-512 F/BW/DQ/VL, 16 voices per group
+    Portable,   // the compiler's generic vectors, 4 frames at a time
+    AVX2,       // AVX2 + FMA, 8 frames at a time
+    AVX512,     // AVX-512 F/BW/DQ/VL, 16 frames at a time
 };
 
 inline constexpr int32_t kVoiceRendererCount = 4;
 inline constexpr int32_t kMaxVoiceLanes = 16;
+// Voices handed to the renderer at once.
+inline constexpr int32_t kVoiceGroup = 64;
 
 // One block as the voices see it.
 struct TVoiceBlock {
@@ -43,7 +45,7 @@ const char* VoiceRendererName(TVoiceRenderer path);
 bool ParseVoiceRenderer(std::string_view text, TVoiceRenderer& path);
 // The fastest path this CPU runs.
 TVoiceRenderer BestVoiceRenderer();
-// Voices per group of `path`.
+// Frames per vector of `path` (1 for the reference).
 int32_t VoiceRendererLanes(TVoiceRenderer path);
 
 // The path RenderMix takes: at first use NORV_RENDERER when it names a path
@@ -53,26 +55,25 @@ TVoiceRenderer ActiveVoiceRenderer();
 // when the CPU cannot run it. Any thread; takes effect at the next block.
 bool SetVoiceRenderer(TVoiceRenderer path);
 
-// Renders `count` voices (none ended) for the block, adding each voice into
-// the mix in the order given; groups of VoiceRendererLanes(path). Audio
-// thread: no allocation, no lock. Voices whose loop cannot bring them back
-// stay on their last frame, silent, as the reference does; every voice's
-// LoopEnd is a frame of the data (never negative), as the loader leaves it.
+// Renders `count` voices (none ended) for the block, adding them into the
+// mix. Audio thread: no allocation, no lock, no system call. Voices whose
+// loop cannot bring them back stay on their last frame, silent, as the
+// reference does; every voice's LoopEnd is a frame of the data (never
+// negative) and the frame after it is readable, as the loader leaves them.
 void RenderVoiceGroup(TVoiceRenderer path, TPianoVoice* const* voices, int32_t count, const TVoiceBlock& block);
 
 // Every voice of `list` (list[i] is a TPianoVoice*, i < count) that has not
-// ended, in list order. Audio thread.
+// ended. Audio thread.
 template <class List>
 void RenderVoiceList(TVoiceRenderer path, const List& list, int32_t count, const TVoiceBlock& block) {
     if (block.Frames <= 0) return;
-    const int32_t lanes = VoiceRendererLanes(path);
-    TPianoVoice* group[kMaxVoiceLanes];
+    TPianoVoice* group[kVoiceGroup];
     int32_t filled = 0;
     for (int32_t i = 0; i < count; ++i) {
         TPianoVoice* v = list[i];
         if (v->Ended) continue;
         group[filled++] = v;
-        if (filled == lanes) {
+        if (filled == kVoiceGroup) {
             RenderVoiceGroup(path, group, filled, block);
             filled = 0;
         }

@@ -6,6 +6,7 @@
 
 #include <bit>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "RenderCompare.h"
@@ -95,7 +96,8 @@ struct Outcome {
     std::vector<TPianoVoice> Voices;
 };
 
-// Renders copies of `voices` on `path` for blocks of the given lengths.
+// Renders copies of `voices` on `path` for blocks of the given lengths. The
+// reference renders voice by voice, apart from the list's grouping.
 Outcome Render(TVoiceRenderer path, std::vector<TPianoVoice> voices, const GuardedFrames& d, float overdrive,
                const std::vector<int32_t>& blocks, std::vector<float> mix) {
     std::vector<TPianoVoice*> list;
@@ -108,7 +110,12 @@ Outcome Render(TVoiceRenderer path, std::vector<TPianoVoice> voices, const Guard
         b.Overdrive = overdrive;
         b.Mix = mix.data() + at;
         b.Frames = n;
-        RenderVoiceList(path, list, static_cast<int32_t>(list.size()), b);
+        if (path == TVoiceRenderer::Reference) {
+            for (TPianoVoice& v : voices)
+                if (!v.Ended && n > 0) RenderVoiceReference(v, b.Data, b.Stereo, overdrive, b.Mix, n);
+        } else {
+            RenderVoiceList(path, list, static_cast<int32_t>(list.size()), b);
+        }
         at += 2 * static_cast<size_t>(n);
     }
     return {std::move(mix), std::move(voices)};
@@ -144,7 +151,7 @@ TEST(VoiceGroup, RandomVoicesInGroupsOfEverySize) {
     std::mt19937 rng(1234);
     for (int channels : {1, 2}) {
         GuardedFrames d(5000, channels, rng);
-        for (int32_t count : {1, 2, 3, 4, 5, 7, 8, 9, 13, 15, 16, 17, 31, 33, 40}) {
+        for (int32_t count : {1, 2, 3, 4, 5, 7, 8, 9, 13, 15, 16, 17, 31, 33, 40, 64, 65, 130}) {
             SCOPED_TRACE(testing::Message() << channels << " channels, " << count << " voices");
             std::vector<TPianoVoice> voices;
             for (int32_t i = 0; i < count; ++i) voices.push_back(RandomVoice(rng, d.Frames()));
@@ -164,6 +171,21 @@ TEST(VoiceGroup, LongBlocksAndSingleFrames) {
         CompareAll(voices, d, 0.0f, {4096, 4095}, std::vector<float>(2 * 8191));
         // A block of one frame, fifty times: the state carries across.
         CompareAll(voices, d, 0.3f, std::vector<int32_t>(50, 1), std::vector<float>(100));
+    }
+}
+
+// Every block length from 1 to 70 frames, one after another: blocks of a
+// few vectors and of none, and every remainder, on each lane width.
+TEST(VoiceGroup, BlocksOfEveryLength) {
+    std::mt19937 rng(31);
+    for (int channels : {1, 2}) {
+        SCOPED_TRACE(channels);
+        GuardedFrames d(8000, channels, rng);
+        std::vector<TPianoVoice> voices;
+        for (int i = 0; i < 9; ++i) voices.push_back(RandomVoice(rng, d.Frames()));
+        std::vector<int32_t> blocks;
+        for (int32_t n = 1; n <= 70; ++n) blocks.push_back(n);
+        CompareAll(voices, d, channels == 2 ? 0.6f : 0.0f, blocks, Noise(rng, blocks));
     }
 }
 
@@ -226,6 +248,59 @@ TEST(VoiceGroup, LoopWrapAndEndOfData) {
             EXPECT_EQ(o.Voices[3].Level, 0.0f);
         }
     }
+}
+
+// Steps either side of each way of reading the data (windows up to 2 frames,
+// gathers beyond, frame by frame for huge steps), from positions far from
+// and right at the end of the data, where the next page is unreadable, with
+// fractions from 0 to just short of the next frame.
+TEST(VoiceGroup, StepsAroundEveryWayOfReading) {
+    std::mt19937 rng(17);
+    for (int channels : {1, 2}) {
+        SCOPED_TRACE(channels);
+        GuardedFrames d(40000, channels, rng);
+        std::vector<TPianoVoice> voices;
+        for (int32_t step : {0, 1, 0x8000, (2 << 16) - 1, 2 << 16, (2 << 16) + 1, (2 << 16) + 0x800, 3 << 16 | 0x4000, 40 << 16,
+                             (1 << 27) - 1, (1 << 27) + 1}) {
+            for (int32_t back : {0, 1, 20, 5000})
+                for (uint32_t frac : {0u, 0xFFFAu}) {
+                    TPianoVoice v = RandomVoice(rng, d.Frames());
+                    v.LoopEnd = d.Frames() - 1;
+                    v.LoopLength = 35000;
+                    v.Pos = v.LoopEnd - back;
+                    v.Step = step;
+                    v.Frac = frac;
+                    voices.push_back(v);
+                }
+        }
+        const std::vector<int32_t> blocks = {1, 15, 16, 17, 256, 4096};
+        CompareAll(voices, d, 0.0f, blocks, Noise(rng, blocks));
+    }
+}
+
+// Gain ramps where float rounding makes the reference's steps uneven: from
+// and to zero, onto a power of two from above, increments halfway between
+// two last places, too small to move the gain, and negative gains.
+TEST(VoiceGroup, GainRampsRoundAsTheReferenceDoes) {
+    std::mt19937 rng(23);
+    GuardedFrames d(20000, 2, rng);
+    const float place = 0x1p-24f;  // the last place of gains in [0.5, 1)
+    const std::pair<float, float> ramps[] = {
+        {0.0f, 0.001f},           {0.9f, -0.9f / 4096},    {0.5f + 80 * place, -1.4f * place},
+        {0.75f, 0.5f * place},    {0.75f + place, 1.5f * place}, {0.8f, 1e-9f},
+        {1.0f, -0.6f * place},    {-0.3f, 0.00037f},       {0.25f, 0.25f / 300},
+        {1.0f, -1.0f / 4097},
+    };
+    std::vector<TPianoVoice> voices;
+    for (const auto& [gain, inc] : ramps)
+        for (int side = 0; side < 2; ++side) {
+            TPianoVoice v = RandomVoice(rng, d.Frames());
+            (side ? v.GainL : v.GainR) = gain;
+            (side ? v.GainIncL : v.GainIncR) = inc;
+            voices.push_back(v);
+        }
+    const std::vector<int32_t> blocks = {4096, 1, 17, 256, 1000};
+    CompareAll(voices, d, 0.0f, blocks, Noise(rng, blocks));
 }
 
 TEST(VoiceGroup, OverdriveShapesPositiveSamplesOnly) {
