@@ -4,21 +4,8 @@
 
 #include <cstdint>
 
+#include "base/Intrinsics.h"
 #include "engine/MixFast.h"
-
-#if defined(__x86_64__)
-// g++ 12 takes the intrinsics' deliberately undefined registers for
-// uninitialised variables; the warning concerns the header only.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-#include <immintrin.h>
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
-#endif
 
 namespace norv::mixfast {
 

@@ -8,7 +8,6 @@
 #include <iterator>
 #include <set>
 
-#include "host/MidiWriter.h"
 #include "render/RenderSupport.h"
 #include "support/TempDir.h"
 
@@ -25,16 +24,7 @@ std::set<std::string> FilesIn(const fs::path& dir) {
 
 class RenderCommand : public ::testing::Test {
 protected:
-    // One note, key 60, from 0 to 0.5 s; the track ends at 1 s (120 beats a minute).
-    fs::path WriteSong() {
-        host::MidiWriter w(0, 480);
-        const size_t t = w.AddTrack();
-        w.Note(t, 0, 480, 0, 60, 100);
-        w.EndTrack(t, 960);
-        const fs::path p = dir.path() / "song.mid";
-        w.Save(p);
-        return p;
-    }
+    fs::path WriteSong() { return WriteOneNoteSong(dir.path()); }
 
     std::string Out(const std::string& name) const { return (dir.path() / name).string(); }
 

@@ -50,16 +50,7 @@ protected:
     fs::path tmp() const { return dir.path() / "tmp"; }
     std::string TmpEnv() const { return "TMPDIR=" + tmp().string(); }
 
-    // Key 60 from 0 to 0.5 s on channel 1; the track ends at 1 s.
-    fs::path WriteSong() {
-        host::MidiWriter w(0, 480);
-        const size_t t = w.AddTrack();
-        w.Note(t, 0, 480, 0, 60, 100);
-        w.EndTrack(t, 960);
-        const fs::path p = dir.path() / "song.mid";
-        w.Save(p);
-        return p;
-    }
+    fs::path WriteSong() { return WriteOneNoteSong(dir.path()); }
 
     TempDir dir;
 };

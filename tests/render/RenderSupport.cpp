@@ -12,6 +12,7 @@
 #include <complex>
 #include <numbers>
 
+#include "host/MidiWriter.h"
 #include "host/Performer.h"
 #include "host/SongPlayer.h"
 #include "support/TempDir.h"
@@ -186,42 +187,6 @@ std::vector<char*> Pointers(std::vector<std::string>& strings) {
 
 }  // namespace
 
-CommandResult RunNorvkeys(const std::vector<std::string>& args) {
-    CommandResult r;
-    const std::string program = NORV_BUILD_DIR "/norvkeys";
-    if (access(program.c_str(), X_OK) != 0) {
-        ADD_FAILURE() << program << " is missing: build the norvkeys target before running these tests";
-        return r;
-    }
-    std::vector<std::string> argv = {program};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<std::string> env = ChildEnvironment();
-    std::vector<char*> cargs = Pointers(argv), cenv = Pointers(env);
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0) {
-        ADD_FAILURE() << "pipe failed";
-        return r;
-    }
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(pipeFds[1], 1);
-        dup2(pipeFds[1], 2);
-        close(pipeFds[0]);
-        close(pipeFds[1]);
-        execve(program.c_str(), cargs.data(), cenv.data());
-        _exit(127);
-    }
-    close(pipeFds[1]);
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(pipeFds[0], buf, sizeof buf)) > 0) r.output.append(buf, static_cast<size_t>(n));
-    close(pipeFds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return r;
-}
-
 SplitResult RunNorvkeysPiped(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) {
     SplitResult r;
     const std::string program = NORV_BUILD_DIR "/norvkeys";
@@ -278,6 +243,21 @@ SplitResult RunNorvkeysPiped(const std::vector<std::string>& args, const std::ve
     waitpid(pid, &status, 0);
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return r;
+}
+
+CommandResult RunNorvkeys(const std::vector<std::string>& args) {
+    SplitResult r = RunNorvkeysPiped(args);
+    return {r.exitCode, r.out + r.err};
+}
+
+std::filesystem::path WriteOneNoteSong(const std::filesystem::path& folder) {
+    host::MidiWriter w(0, 480);
+    const size_t t = w.AddTrack();
+    w.Note(t, 0, 480, 0, 60, 100);
+    w.EndTrack(t, 960);
+    const std::filesystem::path p = folder / "song.mid";
+    w.Save(p);
+    return p;
 }
 
 }  // namespace norv::test

@@ -72,4 +72,8 @@ SplitResult RunNorvkeysPiped(const std::vector<std::string>& args, const std::ve
 
 std::filesystem::path BundleFolder();
 
+// song.mid in `folder`: key 60 from 0 to 0.5 s on channel 1; the track ends
+// at 1 s (120 beats a minute).
+std::filesystem::path WriteOneNoteSong(const std::filesystem::path& folder);
+
 }  // namespace norv::test
