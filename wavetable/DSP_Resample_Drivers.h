@@ -50,8 +50,10 @@ NORV_RESAMPLE_TARGET int32_t SteppedLayout(const TSourceView& s, double p0, doub
     constexpr int W = Layout::W;
     TPositions<typename Layout::TOps, W> positions(p0, step);
     auto* o = static_cast<uint8_t*>(out);
-    typename Layout::TLoaded a, b;
-    F32<W> za, zb;
+    // Cleared, though the turns never read one before loading it: the
+    // compiler cannot always see that.
+    typename Layout::TLoaded a{}, b{};
+    F32<W> za{}, zb{};
     // Loads the group from frame `from` on; false at the end of the run or
     // where the reads would pass the end of the source.
     auto load = [&](typename Layout::TLoaded& l, F32<W>& zv, int32_t from) NORV_RESAMPLE_LAMBDA {
