@@ -1,5 +1,6 @@
 // Letter case of the system's single-byte texts: ASCII letters fold, every
 // other byte (code page 936 lead and trail bytes among them) stays as it is.
+// And the blanks around a text typed on a command line.
 #pragma once
 
 #include <string>
@@ -9,6 +10,13 @@ namespace norv {
 
 inline char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 inline char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Without leading and trailing spaces and tabs.
+inline std::string_view TrimBlanks(std::string_view s) {
+    const size_t first = s.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
 
 inline std::string UpperCase(std::string_view s) {
     std::string r(s);

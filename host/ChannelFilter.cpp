@@ -9,14 +9,8 @@
 namespace norv::host {
 namespace {
 
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
-
 int ParseChannel(std::string_view text, std::string_view item) {
-    text = Trim(text);
+    text = TrimBlanks(text);
     int value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (text.empty() || error != std::errc() || end != text.data() + text.size())
@@ -31,18 +25,18 @@ int ParseChannel(std::string_view text, std::string_view item) {
 ChannelSet DefaultChannels() { return ChannelSet().set().reset(9); }
 
 ChannelSet ParseChannelList(std::string_view text) {
-    if (EqualsIgnoreCase(Trim(text), "all")) return ChannelSet().set();
+    if (EqualsIgnoreCase(TrimBlanks(text), "all")) return ChannelSet().set();
     ChannelSet set;
     size_t from = 0;
     while (true) {
         const size_t comma = text.find(',', from);
         const std::string_view item = text.substr(from, comma == std::string_view::npos ? text.npos : comma - from);
         const size_t dash = item.find('-');
-        if (Trim(item).empty()) throw std::invalid_argument("empty item in the channel list");
+        if (TrimBlanks(item).empty()) throw std::invalid_argument("empty item in the channel list");
         const int first = ParseChannel(item.substr(0, dash), item);
         const int last = dash == std::string_view::npos ? first : ParseChannel(item.substr(dash + 1), item);
         if (last < first)
-            throw std::invalid_argument("range " + std::string(Trim(item)) + " runs backwards");
+            throw std::invalid_argument("range " + std::string(TrimBlanks(item)) + " runs backwards");
         for (int c = first; c <= last; ++c) set.set(static_cast<size_t>(c - 1));
         if (comma == std::string_view::npos) break;
         from = comma + 1;

@@ -12,12 +12,6 @@ namespace {
 
 constexpr std::string_view kNamePrefix = "^b^a";
 
-std::string Trim(const std::string& s) {
-    const size_t a = s.find_first_not_of(" \t");
-    if (a == std::string::npos) return {};
-    return s.substr(a, s.find_last_not_of(" \t") - a + 1);
-}
-
 std::string NameList(const std::vector<std::string>& names) {
     std::string list;
     for (size_t i = 0; i < names.size(); ++i) {
@@ -33,8 +27,8 @@ ParamSetting ParseParamSetting(const std::string& text) {
     const size_t eq = text.rfind('=');
     if (eq == std::string::npos) throw std::runtime_error("--param " + text + ": expected INDEX=VALUE or NAME=VALUE");
     ParamSetting s;
-    s.Key = Trim(text.substr(0, eq));
-    std::string value = Trim(text.substr(eq + 1));
+    s.Key = TrimBlanks(std::string_view(text).substr(0, eq));
+    std::string value(TrimBlanks(std::string_view(text).substr(eq + 1)));
     if (s.Key.empty()) throw std::runtime_error("--param " + text + ": no parameter before '='");
     const char* first = value.data();
     const char* last = value.data() + value.size();
