@@ -13,7 +13,7 @@ namespace norv::res {
 namespace {
 
 constexpr TTextStyle kTitleStyle{20, PANGO_WEIGHT_BOLD, 0.4, kTitleColor};
-constexpr TTextStyle kSubtitleStyle{8, PANGO_WEIGHT_BOLD, 2, Rgb8(150, 162, 166)};
+constexpr TTextStyle kSubtitleStyle{8, PANGO_WEIGHT_BOLD, 1.2, Rgb8(150, 162, 166)};
 constexpr TTextStyle kLegendStyle{8, PANGO_WEIGHT_BOLD, 1, kEngraving};
 constexpr TTextStyle kCaptionStyle{9, PANGO_WEIGHT_NORMAL, 0, kEngraving};
 constexpr double kCaptionGap = 13;  // knob centre to the near edge of its caption's line box

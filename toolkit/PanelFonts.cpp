@@ -33,7 +33,8 @@ void RegisterPanelFonts() {
 
 PangoFontDescription* NewPanelFont(double pixels, PangoWeight weight) {
     RegisterPanelFonts();
-    PangoFontDescription* d = pango_font_description_from_string(kPanelFontFamilies);
+    PangoFontDescription* d = pango_font_description_new();
+    pango_font_description_set_family(d, kPanelFontFamilies);
     pango_font_description_set_absolute_size(d, pixels * PANGO_SCALE);
     pango_font_description_set_weight(d, weight);
     return d;
