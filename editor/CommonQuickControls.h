@@ -1,4 +1,6 @@
-// Knobs: the selector value model and the line knob.
+// Knobs: the selector value model and the line knob, turned by dragging with
+// the cursor hidden, by the mouse wheel, by the extra mouse buttons, or reset
+// to a default. GUI thread only.
 #pragma once
 
 #include <climits>
@@ -60,6 +62,7 @@ enum TWheelOption : uint32_t {
 class TCustomWheel : public TCustomSelector {
 public:
     explicit TCustomWheel(tk::TComponent* owner);
+    ~TCustomWheel() override;
 
     uint32_t Options() const { return options_; }
     void SetOptions(uint32_t options);
@@ -70,16 +73,26 @@ public:
     uint16_t SlowMotionDiv = 4;
     int32_t HotSideX = 0;
     int32_t HotSideY = 0;
+    tk::TMouseButton MouseButton = tk::TMouseButton::Left;
+    TCustomWheel* LinkedWheel = nullptr;
     const std::vector<int32_t>& PauseValues() const { return pauseValues_; }
 
-    // Drag arithmetic: d pixels (positive = up); slow when a slow key is held.
-    void BeginDrag(bool noPause);
-    void MoveBy(int32_t d, bool slow);
+    // The drag: starts at the value, then d pixels at a time (positive = up).
+    void BeginDrag();
+    void MoveBy(int32_t d, tk::TShiftState shift);
     // Wheel and auto-repeat steps.
     void StepBy(int32_t n);
+    virtual int StepInterval(bool /*first*/) const { return 25; }
+    int StepDir() const { return stepDir_; }
 
     bool Pressed() const { return pressed_; }
     virtual void SetPressed(bool pressed);
+
+    tk::TRect HotRect() const override;
+    void MouseDown(tk::TMouseButton b, tk::TShiftState s, int x, int y) override;
+    void MouseMove(tk::TShiftState s, int x, int y) override;
+    void MouseUp(tk::TMouseButton b, tk::TShiftState s, int x, int y) override;
+    bool MouseWheel(tk::TShiftState s, int delta) override;
 
 protected:
     virtual void ValueChanged() { Invalidate(); }
@@ -88,13 +101,15 @@ private:
     void UpdatePauseValues();
     int64_t Pos(int32_t v) const;
     int32_t ClampOrWrap(int64_t c) const;
+    tk::TShiftState SlowKeys() const;
+    void EndGesture();
 
     uint32_t options_ = wwAutoSize;
     std::vector<int32_t> pauseValues_;
     int64_t dragPos_ = 0;
     bool atPause_ = false;
-    bool noPause_ = false;
     bool pressed_ = false;
+    int stepDir_ = 0;
 };
 
 // A knob drawn as one line from its centre.
@@ -104,11 +119,14 @@ public:
     float StartOffset = 0;
     uint32_t LineColor = 0;
     uint32_t LinePressedColor = 0;
-    int32_t LineThickness = 2;
+    int32_t LineThickness = 2;  // stored only: the line is always 1.6 pixels wide
     std::function<void(TLineWheel* sender, uint32_t& color)> OnAdjustColor;
 
     // The colour the line is drawn in now.
     uint32_t CurrentLineColor();
+    // Where the line ends, in the control's coordinates.
+    void LineEnds(double& x0, double& y0, double& x1, double& y1) const;
+    void Paint(cairo_t* cr) override;
 };
 
 }  // namespace norv

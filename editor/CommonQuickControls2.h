@@ -1,10 +1,13 @@
-// The drop-down selector that lists the sound sets.
+// The drop-down selector that lists the sound sets: a left press opens the
+// list below it, the mouse wheel and the extra buttons step through it.
+// GUI thread only.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "editor/CommonQuickControls.h"
+#include "toolkit/Bitmap.h"
 
 namespace norv {
 
@@ -37,12 +40,25 @@ public:
     void Wheel(int s);
     void ExtraButton(bool x1);
 
+    // Image 0 at rest, 1 while hovered or open; the caption over it.
+    tk::TBitmapList Images;
+    int Spacing = 3;
+    uint32_t Color = 0;  // stored; the images carry the look
+    void Paint(cairo_t* cr) override;
+    void MouseDown(tk::TMouseButton b, tk::TShiftState s, int x, int y) override;
+    bool MouseWheel(tk::TShiftState s, int delta) override;
+    void MouseEnter() override;
+    void MouseLeave() override;
+    // Opens the list of entries below the selector.
+    void DropDown();
+
 private:
     void ItemsChanged();
     bool IsSeparator(const std::string& s) const { return !s.empty() && s[0] == '-'; }
 
     std::vector<std::string> items_;
     std::string caption_;
+    bool hot_ = false;
 };
 
 }  // namespace norv

@@ -1,6 +1,7 @@
 #include "editor/SynthForm.h"
 
 #include "editor/SynthLayout.h"
+#include "editor/SynthRes.h"
 #include "engine/Parameters.h"
 #include "editor/EditorLink.h"
 #include "toolkit/Application.h"
@@ -22,12 +23,23 @@ T* Make(tk::TComponent* owner, const char* name, tk::TWinControl* parent, int l,
 
 constexpr uint32_t kColorPauseDisabled = 9998985;
 constexpr uint32_t kColorAtPause = 20735;
+constexpr uint32_t kOlive = 0x008080;
+constexpr uint32_t kLabelColor = 6316128;
+
+tk::TFont PanelFont(uint32_t color) {
+    tk::TFont f;
+    f.PixelHeight = 11;
+    f.Color = color;
+    return f;
+}
 
 }  // namespace
 
 TSynthEditorForm::TSynthEditorForm() : tk::TForm(nullptr) {
     Name = "SynthEditorForm";
     SetBounds(0, 0, kPanelWidth, kPanelHeight);
+    Color = 6776408;
+    TSynthResModule* res = SynthResModule();
 
     SynthPanel = Make<tk::TWallpaperPanel>(this, "SynthPanel", this, 0, 0, kPanelWidth, kPanelHeight);
     SynthPanel->Color = 9077633;
@@ -36,11 +48,17 @@ TSynthEditorForm::TSynthEditorForm() : tk::TForm(nullptr) {
     WavetableCombo = Make<TQuickCombo>(this, "WavetableCombo", SynthPanel, 220, 20, 150, 18);
     WavetableCombo->Hint = Utf8ToCp936("|选择波表");
     WavetableCombo->Tag = -1;
+    WavetableCombo->Color = 12703700;
+    WavetableCombo->Font = PanelFont(0);
+    WavetableCombo->Cursor = tk::TCursor::HandPoint;
+    if (res) WavetableCombo->Images = res->ViewSelectorIL;
     WavetableCombo->OnChange = [this](tk::TControl* s) { WavetableComboChange(s); };
 
     InfoBtn = Make<tk::TToggleButton>(this, "InfoBtn", SynthPanel, 369, 21, 17, 16);
     InfoBtn->Hint = Utf8ToCp936("|显示此波表的信息");
     InfoBtn->Tag = -1;
+    InfoBtn->Cursor = tk::TCursor::HandPoint;
+    if (res) InfoBtn->Images = res->InfoBtnIL;
     InfoBtn->OnClick = [this](tk::TControl* s) { InfoBtnClick(s); };
 
     WavetableProgress = Make<tk::TProgressBar>(this, "WavetableProgress", SynthPanel, 85, 9, 106, 13);
@@ -66,6 +84,7 @@ TSynthEditorForm::TSynthEditorForm() : tk::TForm(nullptr) {
         w->SetOptions(k.Options);
         w->Hint = Utf8ToCp936(std::string("|") + p.Name);
         w->OnChange = [this](tk::TControl* s) { WheelChange(s); };
+        if (res) w->PopupMenu = res->WheelMenu;
         if (k.AdjustColor) w->OnAdjustColor = [this](TLineWheel* s, uint32_t& c) { WheelAdjustColor(s, c); };
         Wheels[i] = w;
     }
@@ -73,28 +92,41 @@ TSynthEditorForm::TSynthEditorForm() : tk::TForm(nullptr) {
     KbBtn = Make<tk::TToggleButton>(this, "KbBtn", SynthPanel, 353, 119, 25, 20);
     KbBtn->Hint = Utf8ToCp936("|显示/隐藏 测试键盘");
     KbBtn->Tag = -1;
+    KbBtn->Font = PanelFont(13025463);
+    KbBtn->Cursor = tk::TCursor::HandPoint;
+    if (res) KbBtn->Images = res->KbBtnIL;
     KbBtn->SetDown(true);
     KbBtn->OnClick = [this](tk::TControl* s) { KbBtnClick(s); };
 
     MidiKbWP = Make<tk::TWallpaperPanel>(this, "MidiKbWP", SynthPanel, 29, 160, 357, 66);
     MidiKbWP->Tag = -1;
+    MidiKbWP->Color = kOlive;
     MIDIKb = Make<TQuickMIDIKbEx>(this, "MIDIKb", MidiKbWP, -476, 0, 1190, 66);
     MIDIKb->Tag = -1;
     MIDIKb->MinKey = 0;
     MIDIKb->MaxKey = 119;
+    MIDIKb->Color = 11380895;
+    MIDIKb->Cursor = tk::TCursor::HandPoint;
+    if (res) MIDIKb->KbBmpList = &res->TestKbIL;
     MIDIKb->OnNoteOn = [this](tk::TControl* s, int32_t n, int32_t v) { MIDIKbNoteOn(s, n, v); };
     MIDIKb->OnNoteOff = [this](tk::TControl* s, int32_t n, int32_t v) { MIDIKbNoteOff(s, n, v); };
 
     AboutPanel = Make<tk::TWallpaperPanel>(this, "AboutPanel", this, 0, 43, 400, 109);
     AboutPanel->SetVisible(false);
     AboutPanel->Tag = -1;
+    AboutPanel->Color = kOlive;
+    AboutPanel->Cursor = tk::TCursor::HandPoint;
     AboutPanel->OnClick = [this](tk::TControl* s) { AboutPanelClick(s); };
     lblVersion = Make<tk::TLabel>(this, "lblVersion", AboutPanel, 12, 2, 0, 0);
+    lblVersion->Font = PanelFont(kLabelColor);
     const char* infoNames[] = {"lblWTName", "lblWTAuthor", "lblWTSamplerate", "lblWTVelocityLayers",
                                "lblWTSamples", "lblWTRange", "lblWTFilesize"};
     tk::TLabel** infoLabels[] = {&lblWTName, &lblWTAuthor, &lblWTSamplerate, &lblWTVelocityLayers,
                                  &lblWTSamples, &lblWTRange, &lblWTFilesize};
-    for (int i = 0; i < 7; ++i) *infoLabels[i] = Make<tk::TLabel>(this, infoNames[i], AboutPanel, 215, 8 + 14 * i, 0, 0);
+    for (int i = 0; i < 7; ++i) {
+        *infoLabels[i] = Make<tk::TLabel>(this, infoNames[i], AboutPanel, 215, 8 + 14 * i, 0, 0);
+        (*infoLabels[i])->Font = PanelFont(kLabelColor);
+    }
 
     SynthPanel->OnResize = [this](tk::TControl* s) { SynthPanelResize(s); };
     FormCreate();
@@ -105,11 +137,13 @@ TSynthEditorForm::TSynthEditorForm() : tk::TForm(nullptr) {
 TSynthEditorForm::~TSynthEditorForm() = default;
 
 void TSynthEditorForm::FormCreate() {
+    if (TSynthResModule* res = SynthResModule()) SynthPanel->Wallpaper = res->Bitmaps[0];
     for (tk::TControl* c : SynthPanel->Controls()) {
         if (c->Tag < 0 || c->Tag >= static_cast<intptr_t>(ParamControls.size())) continue;
         if (auto* s = dynamic_cast<TCustomSelector*>(c)) ParamControls[static_cast<size_t>(c->Tag)] = s;
     }
     AboutPanel->SetParent(SynthPanel);
+    if (TSynthResModule* res = SynthResModule()) AboutPanel->Wallpaper = res->Bitmaps[1];
     KbBtn->SetDown(Height() == kPanelHeight);
 }
 
@@ -163,16 +197,14 @@ void TSynthEditorForm::ShowLoading(bool busy, bool pumpMessages) {
     for (size_t i = 0; i < kParamCount; ++i)
         if (ParamControls[i]) ParamControls[i]->SetVisible(!busy);
     WavetableProgress->SetBounds(218, 22, 131, 14);
-    WavetableProgress->Max = 100;
-    WavetableProgress->Position = 0;
+    WavetableProgress->SetProgress(100, 0);
     WavetableProgress->SetVisible(busy);
     WavetableCombo->SetVisible(!busy);
     if (pumpMessages) tk::Application().ProcessMessages();
 }
 
 void TSynthEditorForm::ProgressCallback(TPianoWaveTable*, int32_t current, int32_t last) {
-    WavetableProgress->Max = last;
-    WavetableProgress->Position = current;
+    WavetableProgress->SetProgress(last, current);
 }
 
 std::string TSynthEditorForm::NoteName(uint8_t key) {
@@ -204,6 +236,12 @@ void TSynthEditorForm::InfoBtnClick(tk::TControl*) {
 void TSynthEditorForm::AboutPanelClick(tk::TControl* sender) {
     InfoBtn->SetDown(false);
     InfoBtnClick(sender);
+}
+
+void TSynthEditorForm::SetEditorScale(double scale) {
+    SetScale(scale);
+    // The panel may live in the host's window, outside the form's tree.
+    SynthPanel->SetScale(scale);
 }
 
 void TSynthEditorForm::HandleMessage(const tk::TMessage& m) {

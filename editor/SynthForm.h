@@ -66,6 +66,9 @@ public:
     void ProgressCallback(TPianoWaveTable* table, int32_t current, int32_t last);
     static std::string NoteName(uint8_t key);
 
+    // Device pixels per logical pixel of the whole panel (1 through the plug-in boundary).
+    void SetEditorScale(double scale);
+
     void HandleMessage(const tk::TMessage& m) override;
 };
 

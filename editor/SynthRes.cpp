@@ -1,12 +1,18 @@
 #include "editor/SynthRes.h"
 
-#include "editor/CommonQuickControls.h"
-#include "editor/SynthForm.h"
-#include "editor/EditorLink.h"
+#include <cstdio>
+
 #include "base/Cp936.h"
+#include "editor/CommonQuickControls.h"
+#include "editor/EditorLink.h"
+#include "editor/SynthForm.h"
+#include "resources/EmbeddedLists.h"
+#include "toolkit/MenuLook.h"
 
 namespace norv {
 namespace {
+
+TSynthResModule* gModule = nullptr;
 
 // The instrument whose editor owns `control`.
 IEditorLink* LinkOf(tk::TControl* control) {
@@ -15,9 +21,41 @@ IEditorLink* LinkOf(tk::TControl* control) {
     return nullptr;
 }
 
+// The picture at its two densities; the 2x one is optional.
+std::shared_ptr<const tk::TBitmap> LoadPicture(const std::string& folder, const std::string& stem) {
+    const std::string path = folder + stem + ".bmp";
+    try {
+        tk::TSurface normal = tk::ReadBmpFile(path);
+        tk::TSurface doubled;
+        try {
+            doubled = tk::ReadBmpFile(folder + stem + "@2x.bmp");
+        } catch (const std::exception&) {
+            // Drawn from the plain one, a little soft at high scales.
+        }
+        return std::make_shared<tk::TBitmap>(std::move(normal), std::move(doubled));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "Norv Keys: %s; the panel is drawn plain\n", e.what());
+        return nullptr;
+    }
+}
+
+// A list compiled into the instrument, at both densities.
+tk::TBitmapList EmbeddedList(const res::TEmbeddedBitmap (&list)[2]) {
+    try {
+        auto strip = std::make_shared<tk::TBitmap>(tk::DecodeBmp(list[0].Data, list[0].Size),
+                                                   tk::DecodeBmp(list[1].Data, list[1].Size));
+        return tk::TBitmapList(std::move(strip), list[0].Count);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "Norv Keys: a built-in picture is damaged: %s\n", e.what());
+        return {};
+    }
+}
+
 }  // namespace
 
-TSynthResModule::TSynthResModule() : tk::TComponent(nullptr) {
+TSynthResModule* SynthResModule() { return gModule; }
+
+TSynthResModule::TSynthResModule(const std::string& artworkFolder) : tk::TComponent(nullptr) {
     Name = "SynthResModule";
     WheelMenu = new tk::TPopupMenu(this);
     WheelMenu->Name = "WheelMenu";
@@ -29,6 +67,24 @@ TSynthResModule::TSynthResModule() : tk::TComponent(nullptr) {
     ResetMenu->OnClick = [this](tk::TMenuItem* i) { ResetMenuClick(i); };
     N19 = WheelMenu->AddItem("-");
     N19->Name = "N19";
+
+    KbBtnIL = EmbeddedList(res::kKbBtnIL);
+    TestKbIL.Images = EmbeddedList(res::kTestKbIL);
+    ViewSelectorIL = EmbeddedList(res::kViewSelectorIL);
+    InfoBtnIL = EmbeddedList(res::kInfoBtnIL);
+    if (!artworkFolder.empty()) LoadArtwork(artworkFolder);
+    TestKbIL.SetKeyGeometry(17, 9, 0, 40);
+    tk::ColorizeMenus(11781575, 0.3);
+    if (!gModule) gModule = this;
+}
+
+TSynthResModule::~TSynthResModule() {
+    if (gModule == this) gModule = nullptr;
+}
+
+void TSynthResModule::LoadArtwork(const std::string& folder) {
+    Bitmaps[0] = LoadPicture(folder, "back");
+    Bitmaps[1] = LoadPicture(folder, "about");
 }
 
 void TSynthResModule::WheelMenuPopup(tk::TPopupMenu* sender) {

@@ -81,6 +81,12 @@ enum : intptr_t {
     SetSampleRate = 4,
     SetTimerInterval = 21,
     MenuNavigate = 23,
+    // This system's own additions, for hosts that know them; others never send them.
+    // value = device pixels per logical pixel × 100 (100: the fixed 1:1 size).
+    SetEditorScale = 1000,
+    // value = a UTF-8 path: the panel as it looks now, drawn off-screen into a
+    // PNG file; no display needed. Returns 1 when the file was written.
+    SaveEditorImage = 1001,
 };
 }
 

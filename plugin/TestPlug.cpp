@@ -23,7 +23,7 @@ PlugInfoRecord gPlugInfo = {
 // instance, and go with it: voices the host did not kill are freed too.
 TTestPlug::TTestPlug(intptr_t tag, THostServices* host) : TQuirraPlugBase(tag, host), Engine(*this) {
     TProcessState& process = Process();
-    if (!process.ResourceModule) process.ResourceModule = std::make_unique<TSynthResModule>();
+    if (!process.ResourceModule) process.ResourceModule = std::make_unique<TSynthResModule>(process.ModulePath + "Artwork/");
 
     Info = &gPlugInfo;
     Engine.KeyboardNotify = true;
@@ -69,6 +69,11 @@ intptr_t TTestPlug::HostCommand(intptr_t opcode, intptr_t index, intptr_t value)
         case PlugCommand::SetSampleRate:
             SetSampleRate(static_cast<int32_t>(value));
             break;
+        case PlugCommand::SetEditorScale:
+            SetEditorScale(static_cast<int32_t>(value));
+            break;
+        case PlugCommand::SaveEditorImage:
+            return SaveEditorImage(reinterpret_cast<const char*>(value)) ? 1 : 0;
         default:
             break;
     }

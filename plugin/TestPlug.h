@@ -46,6 +46,9 @@ public:
 
     // Host commands. Main thread.
     void SetEditorParent(tk::WindowId window);
+    // Percent; out-of-range values are held to 50..400.
+    void SetEditorScale(int32_t percent);
+    bool SaveEditorImage(const char* path);
     void SetSampleRate(int32_t rate);
     void EndAllVoices();
 

@@ -1,7 +1,11 @@
 // The editor's side of the instance: its parent window and what the editor
 // asks of the instrument. Main thread.
+#include <algorithm>
+#include <cstdio>
+
 #include "editor/SynthForm.h"
 #include "plugin/TestPlug.h"
+#include "toolkit/Application.h"
 
 namespace norv {
 
@@ -16,6 +20,24 @@ void TTestPlug::SetEditorParent(tk::WindowId window) {
     }
     EditorHandle = static_cast<intptr_t>(form->SynthPanel->Handle());
     form->SynthPanelResize(form->SynthPanel);
+    // The host looks at the window right after this call.
+    tk::Application().ProcessMessages();
+}
+
+void TTestPlug::SetEditorScale(int32_t percent) {
+    Form()->SetEditorScale(std::clamp(percent, 50, 400) / 100.0);
+    tk::Application().ProcessMessages();
+}
+
+bool TTestPlug::SaveEditorImage(const char* path) {
+    if (!path || !*path) return false;
+    tk::TSurface image = Form()->SynthPanel->RenderImage();
+    const cairo_status_t status = cairo_surface_write_to_png(image.get(), path);
+    if (status != CAIRO_STATUS_SUCCESS) {
+        std::fprintf(stderr, "Norv Keys: %s: cannot write the picture: %s\n", path, cairo_status_to_string(status));
+        return false;
+    }
+    return true;
 }
 
 void TTestPlug::KnobMoved(int32_t index, int32_t value) {

@@ -1,17 +1,21 @@
 // The toolkit's process-wide application object (GUI thread only, except
-// PostMessage): the application hint and its hint control, the main window
-// query, mouse capture, the windows and the posted-message queue.
+// PostMessage): the loop (X events, timers, posted messages, painting), the
+// application hint and its hint control, the main window query, mouse capture
+// and the windows.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "toolkit/Controls.h"
 #include "toolkit/MessageQueue.h"
 
 namespace norv::tk {
+
+class INativeEventTarget;
 
 class TApplication {
 public:
@@ -31,35 +35,67 @@ public:
     WindowId MainWindow() const { return MainWindowQuery ? MainWindowQuery() : 0; }
     WindowId AppWindow = 0;
 
+    // The control that gets every mouse event until it lets go.
     TControl* CaptureControl = nullptr;
 
-    // The control under the mouse cursor, disabled ones included; nullptr when
-    // there is none or no display. Without a display it is the control set by
+    // The control under the mouse cursor, disabled ones included; nullptr
+    // when there is none. Without a display it is the control set by
     // SetPointerOver, so the logic above it can be exercised.
     TControl* ControlAtCursor() const { return pointerOver_; }
     void SetPointerOver(TControl* control) { pointerOver_ = control; }
+    // Where the last mouse event happened on the screen (device pixels).
+    TPoint MouseScreenPos() const { return mouseScreen_; }
+    void SetMouseScreenPos(TPoint p) { mouseScreen_ = p; }
 
     // Interval of the shared timer that animates the toolkit's controls (ms).
     int32_t TimerInterval = 24;
 
-    // Windows.
+    // Timers run by the loop; the callback may change or kill its own timer.
+    int SetTimer(int intervalMs, std::function<void()> callback);
+    void ChangeTimer(int id, int intervalMs);
+    void KillTimer(int id);
+    // Milliseconds until the next timer is due; -1 without timers.
+    int MsToNextTimer() const;
+
+    // Windows by handle: made-up ones without a display, X ones with.
     WindowId CreateWindow(TWinControl* control);
+    void AddWindow(WindowId window, TWinControl* control);
     void DestroyWindow(WindowId window);
     TWinControl* FindWindow(WindowId window) const;
+    // X windows that want their events (windowed controls, open menus).
+    void RegisterNativeTarget(uint64_t window, INativeEventTarget* target);
+    void UnregisterNativeTarget(uint64_t window);
 
     // Never blocks and never allocates, so the audio thread may post.
     bool PostMessage(WindowId window, uint32_t msg, intptr_t wparam, intptr_t lparam);
-    // Handles every message posted so far, in order. GUI thread.
+    // One turn of the loop: the X events that arrived, due timers, every
+    // message posted so far in order, then painting. Never waits.
     void ProcessMessages();
+    // Waits up to `maxMs` for X input or the next timer, then runs one turn.
+    void WaitAndProcess(int maxMs);
 
     // Forget references to a control that goes away.
     void ControlDestroyed(TControl* control);
 
 private:
+    void ProcessXEvents();
+    void RunTimers();
+    void PaintWindows();
+
+    struct Timer {
+        int Id;
+        int IntervalMs;
+        int64_t DueMs;
+        std::function<void()> Callback;
+    };
     std::string hint_;
     TControl* hintControl_ = nullptr;
     TControl* pointerOver_ = nullptr;
+    TPoint mouseScreen_;
     std::unordered_map<WindowId, TWinControl*> windows_;
+    std::unordered_map<uint64_t, INativeEventTarget*> nativeTargets_;
+    std::vector<Timer> timers_;
+    int nextTimer_ = 1;
     WindowId nextWindow_ = 0x4E000001;
     TMessageQueue queue_;
 };

@@ -58,7 +58,7 @@ void RoundedRect(cairo_t* cr, double x, double y, double w, double h, double r) 
     cairo_close_path(cr);
 }
 
-void PaintIcon(cairo_t* cr, const TRect& r) {
+void PaintIcon(cairo_t* cr, const TBox& r) {
     const double cx = r.Left + r.Width / 2.0, cy = r.Top + r.Height / 2.0;
     const double radius = r.Width / 2.0 - 0.5;
     cairo_arc(cr, cx, cy, radius, 0, 2 * M_PI);
@@ -131,7 +131,7 @@ void TMessageDialogView::Paint(cairo_t* cr, bool buttonDown) const {
     pango_cairo_show_layout(cr, textLayout_);
 
     // The only button is the default one: Enter presses it, hence the accent frame.
-    const TRect& b = button_;
+    const TBox& b = button_;
     RoundedRect(cr, b.Left + 0.5, b.Top + 0.5, b.Width - 1, b.Height - 1, 4);
     if (buttonDown)
         cairo_set_source_rgb(cr, 0.78, 0.80, 0.84);

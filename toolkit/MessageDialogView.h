@@ -13,7 +13,8 @@ typedef struct _PangoLayout PangoLayout;
 
 namespace norv::tk {
 
-struct TRect {
+// A box of the dialog, left, top, width and height in pixels.
+struct TBox {
     int Left = 0, Top = 0, Width = 0, Height = 0;
     bool Contains(int x, int y) const { return x >= Left && x < Left + Width && y >= Top && y < Top + Height; }
 };
@@ -29,9 +30,9 @@ public:
     // The client area the dialog needs, in pixels.
     int Width() const { return width_; }
     int Height() const { return height_; }
-    const TRect& IconRect() const { return icon_; }
-    const TRect& TextRect() const { return text_; }
-    const TRect& ButtonRect() const { return button_; }
+    const TBox& IconRect() const { return icon_; }
+    const TBox& TextRect() const { return text_; }
+    const TBox& ButtonRect() const { return button_; }
 
     // Characters that no installed font can show (drawn as boxes).
     int UnknownGlyphs() const;
@@ -48,7 +49,7 @@ private:
     PangoLayout* textLayout_ = nullptr;
     PangoLayout* buttonLayout_ = nullptr;
     int width_ = 0, height_ = 0;
-    TRect icon_, text_, button_;
+    TBox icon_, text_, button_;
 };
 
 }  // namespace norv::tk

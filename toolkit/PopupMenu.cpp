@@ -1,5 +1,9 @@
 #include "toolkit/PopupMenu.h"
 
+#include "toolkit/Application.h"
+#include "toolkit/Display.h"
+#include "toolkit/MenuWindow.h"
+
 namespace norv::tk {
 namespace {
 TPopupMenu* gOpenMenu = nullptr;
@@ -12,7 +16,7 @@ TPopupMenu* gFirstMenu = nullptr;
 TPopupMenu::TPopupMenu(TComponent* owner) : TComponent(owner), nextMenu_(gFirstMenu) { gFirstMenu = this; }
 
 TPopupMenu::~TPopupMenu() {
-    if (gOpenMenu == this) gOpenMenu = nullptr;
+    Close();
     for (TPopupMenu** link = &gFirstMenu; *link; link = &(*link)->nextMenu_) {
         if (*link != this) continue;
         *link = nextMenu_;
@@ -45,16 +49,21 @@ void TPopupMenu::TrimItems(size_t keep) {
     }
 }
 
-void TPopupMenu::Popup(TControl* component) {
+void TPopupMenu::Popup(TControl* component) { PopupAt(component, Application().MouseScreenPos()); }
+
+void TPopupMenu::PopupAt(TControl* component, TPoint screen) {
+    if (TPopupMenu* open = OpenMenu()) open->Close();
     PopupComponent = component;
     if (OnPopup) OnPopup(this);
     highlighted_ = -1;
     gOpenMenu = this;
+    if (TDisplay::Get()) window_ = std::make_unique<TMenuWindow>(*this, screen, component ? component->Scale() : 1.0);
 }
 
 void TPopupMenu::Close() {
     if (gOpenMenu == this) gOpenMenu = nullptr;
     highlighted_ = -1;
+    window_.reset();
 }
 
 bool TPopupMenu::IsOpen() const { return gOpenMenu == this; }
@@ -62,8 +71,22 @@ bool TPopupMenu::IsOpen() const { return gOpenMenu == this; }
 TPopupMenu* TPopupMenu::OpenMenu() { return gOpenMenu; }
 
 bool TPopupMenu::Selectable(int i) const {
+    if (i < 0 || i >= static_cast<int>(Items.size())) return false;
     const TMenuItem* item = Items[static_cast<size_t>(i)];
     return item->Visible && item->Enabled && !item->IsSeparator();
+}
+
+void TPopupMenu::SetHighlighted(int i) {
+    if (i == highlighted_) return;
+    highlighted_ = i;
+    if (window_) window_->Repaint();
+}
+
+void TPopupMenu::Choose(int i) {
+    if (!Selectable(i)) return;
+    TMenuItem* item = Items[static_cast<size_t>(i)];
+    Close();
+    if (item->OnClick) item->OnClick(item);
 }
 
 void TPopupMenu::HandleKey(TMenuKey key) {
@@ -76,18 +99,14 @@ void TPopupMenu::HandleKey(TMenuKey key) {
             for (int tries = 0; tries < n; ++tries) {
                 i = i < 0 ? (step > 0 ? 0 : n - 1) : (i + step + n) % n;
                 if (Selectable(i)) {
-                    highlighted_ = i;
+                    SetHighlighted(i);
                     break;
                 }
             }
             break;
         }
         case TMenuKey::Enter:
-            if (highlighted_ >= 0 && highlighted_ < n && Selectable(highlighted_)) {
-                TMenuItem* item = Items[static_cast<size_t>(highlighted_)];
-                Close();
-                if (item->OnClick) item->OnClick(item);
-            }
+            Choose(highlighted_);
             break;
         case TMenuKey::Escape:
             Close();

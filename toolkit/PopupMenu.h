@@ -1,5 +1,8 @@
 // Popup menus: items with caption, tag and states, an event before opening,
 // the control the menu was opened on, and keyboard navigation while open.
+// With a display an open menu is a window of its own that the mouse and the
+// keys drive; without one it is the same model, driven by HandleKey.
+// GUI thread only.
 #pragma once
 
 #include <functional>
@@ -12,11 +15,13 @@
 namespace norv::tk {
 
 class TPopupMenu;
+class TMenuWindow;
 
 class TMenuItem : public TComponent {
 public:
     explicit TMenuItem(TComponent* owner) : TComponent(owner) {}
-    std::string Caption;  // code page 936; "-" is a separator
+    std::string Caption;  // code page 936 or UTF-8; "-" is a separator
+    std::string Hint;
     bool Visible = true;
     bool Enabled = true;
     bool Checked = false;
@@ -44,16 +49,24 @@ public:
     std::function<void(TPopupMenu* sender)> OnPopup;
     bool AutoHotkeys = true;
     bool AutoLineReduction = true;
+    // The menu is at least this wide (logical pixels); 0: as its items need.
+    int MinWidth = 0;
 
-    // Opens the menu for `component`: runs OnPopup, then it is the open menu.
+    // Opens the menu for `component` at the mouse: runs OnPopup, then it is the open menu.
     void Popup(TControl* component);
+    // The same with the top-left corner at `screen` (device pixels).
+    void PopupAt(TControl* component, TPoint screen);
     void Close();
     bool IsOpen() const;
     int Highlighted() const { return highlighted_; }
+    void SetHighlighted(int i);
 
     // A key press for the open menu: arrows move the highlight over the
     // selectable items, Enter runs the highlighted item, Escape closes.
     void HandleKey(TMenuKey key);
+    // Runs item i when it can be chosen; the menu closes first.
+    void Choose(int i);
+    bool Selectable(int i) const;
 
     // The menu open at the moment, if any.
     static TPopupMenu* OpenMenu();
@@ -64,9 +77,9 @@ public:
     static void ForgetControl(const TControl* control);
 
 private:
-    bool Selectable(int i) const;
     int highlighted_ = -1;
     TPopupMenu* nextMenu_;
+    std::unique_ptr<TMenuWindow> window_;
 };
 
 }  // namespace norv::tk

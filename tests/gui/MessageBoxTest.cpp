@@ -319,7 +319,7 @@ protected:
     }
 
     static bool IconPainted(Window dialog) {
-        const TRect icon = TMessageDialogView("").IconRect();
+        const TBox icon = TMessageDialogView("").IconRect();
         XImage* image = XGetImage(x_, dialog, icon.Left + 4, icon.Top + icon.Height / 2, 1, 1, AllPlanes, ZPixmap);
         if (!image) return false;
         const unsigned long pixel = XGetPixel(image, 0, 0);

@@ -13,7 +13,7 @@ namespace {
 const char* const kVersionText = "Norv Keys 仅运行在 Norv Studio 4.1.2 或更改版本";
 const char* const kLoadText = "Something went wrong loading the wavetable - stopped";
 
-bool Inside(const TRect& inner, const TMessageDialogView& view) {
+bool Inside(const TBox& inner, const TMessageDialogView& view) {
     return inner.Left >= 0 && inner.Top >= 0 && inner.Left + inner.Width <= view.Width() &&
            inner.Top + inner.Height <= view.Height();
 }
@@ -70,7 +70,7 @@ uint32_t PixelAt(cairo_surface_t* surface, int x, int y) {
     return reinterpret_cast<const uint32_t*>(row)[x] & 0xffffff;
 }
 
-int DarkPixels(cairo_surface_t* surface, const TRect& r) {
+int DarkPixels(cairo_surface_t* surface, const TBox& r) {
     int dark = 0;
     for (int y = r.Top; y < r.Top + r.Height; ++y)
         for (int x = r.Left; x < r.Left + r.Width; ++x) {
@@ -87,21 +87,21 @@ TEST(MessageDialogView, PaintsIconTextAndButton) {
     view.Paint(cr, false);
     cairo_surface_flush(surface);
 
-    const TRect& icon = view.IconRect();
+    const TBox& icon = view.IconRect();
     const uint32_t iconEdge = PixelAt(surface, icon.Left + 4, icon.Top + icon.Height / 2);
     EXPECT_GT((iconEdge >> 16) & 0xff, 0xa0u);
     EXPECT_LT((iconEdge >> 8) & 0xff, 0x40u);
     EXPECT_EQ(PixelAt(surface, view.Width() - 2, 2), 0xf0f0f0u);
 
     // Text ink: a fair share of the text box, none of it outside.
-    const TRect& text = view.TextRect();
+    const TBox& text = view.TextRect();
     const int ink = DarkPixels(surface, text);
     EXPECT_GT(ink, text.Width * text.Height / 20);
-    const TRect right{text.Left + text.Width + 2, 0, view.Width() - text.Left - text.Width - 2, view.ButtonRect().Top};
+    const TBox right{text.Left + text.Width + 2, 0, view.Width() - text.Left - text.Width - 2, view.ButtonRect().Top};
     EXPECT_EQ(DarkPixels(surface, right), 0);
 
-    const TRect& b = view.ButtonRect();
-    const TRect label{b.Left + 4, b.Top + 4, b.Width - 8, b.Height - 8};
+    const TBox& b = view.ButtonRect();
+    const TBox label{b.Left + 4, b.Top + 4, b.Width - 8, b.Height - 8};
     EXPECT_GT(DarkPixels(surface, label), 10);
     const uint32_t upFace = PixelAt(surface, b.Left + 6, b.Top + b.Height / 2);
     view.Paint(cr, true);

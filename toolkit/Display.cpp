@@ -1,0 +1,114 @@
+#include "toolkit/Display.h"
+
+#include <X11/cursorfont.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+
+namespace norv::tk {
+namespace {
+
+TDisplay* gDisplay = nullptr;
+bool gTried = false;
+bool gHeadless = false;
+std::atomic<::Display*> gErrorDisplay{nullptr};
+std::atomic<XErrorHandler> gPreviousHandler{nullptr};
+std::atomic<int> gErrors{0};
+
+// Xlib's default handler ends the process; a plug-in must never do that to
+// its host. Errors on other connections stay the host's business.
+int ReportXError(::Display* display, XErrorEvent* event) {
+    if (display != gErrorDisplay.load()) {
+        XErrorHandler previous = gPreviousHandler.load();
+        return previous ? previous(display, event) : 0;
+    }
+    gErrors.fetch_add(1);
+    char text[256] = {};
+    XGetErrorText(display, event->error_code, text, sizeof text);
+    std::fprintf(stderr, "Norv Keys: X error: %s (request %d, resource 0x%lx)\n", text, event->request_code,
+                 event->resourceid);
+    return 0;
+}
+
+}  // namespace
+
+TDisplay* TDisplay::Get() {
+    if (gDisplay || gTried || gHeadless) return gDisplay;
+    gTried = true;
+    const char* name = std::getenv("DISPLAY");
+    if (!name || !*name) return nullptr;
+    ::Display* d = XOpenDisplay(nullptr);
+    if (!d) return nullptr;
+    gDisplay = new TDisplay(d);
+    return gDisplay;
+}
+
+void TDisplay::Close() {
+    delete gDisplay;
+    gDisplay = nullptr;
+    gTried = false;
+}
+
+void TDisplay::SetHeadless(bool headless) { gHeadless = headless; }
+
+int TDisplay::ErrorCount() { return gErrors.load(); }
+
+TDisplay::TDisplay(::Display* display) : display_(display) {
+    gErrorDisplay = display;
+    XErrorHandler previous = XSetErrorHandler(&ReportXError);
+    if (previous != &ReportXError) gPreviousHandler = previous;
+}
+
+TDisplay::~TDisplay() {
+    for (::Cursor c : {blank_, hand_, up_, down_})
+        if (c) XFreeCursor(display_, c);
+    XCloseDisplay(display_);
+    gErrorDisplay = nullptr;
+}
+
+int TDisplay::Fd() const { return ConnectionNumber(display_); }
+::Window TDisplay::Root() const { return DefaultRootWindow(display_); }
+::Visual* TDisplay::Visual() const { return DefaultVisual(display_, DefaultScreen(display_)); }
+int TDisplay::Depth() const { return DefaultDepth(display_, DefaultScreen(display_)); }
+
+TRect TDisplay::ScreenBounds() const {
+    const int s = DefaultScreen(display_);
+    return {0, 0, DisplayWidth(display_, s), DisplayHeight(display_, s)};
+}
+
+::Cursor TDisplay::CursorFor(TCursor kind) {
+    auto make = [&](::Cursor& slot, unsigned shape) {
+        if (!slot) slot = XCreateFontCursor(display_, shape);
+        return slot;
+    };
+    switch (kind) {
+        case TCursor::HandPoint: return make(hand_, XC_hand2);
+        case TCursor::SizeUp: return make(up_, XC_sb_up_arrow);
+        case TCursor::SizeDown: return make(down_, XC_sb_down_arrow);
+        case TCursor::Default: break;
+    }
+    return 0;
+}
+
+::Cursor TDisplay::BlankCursor() {
+    if (blank_) return blank_;
+    static const char empty[1] = {0};
+    Pixmap p = XCreateBitmapFromData(display_, Root(), empty, 1, 1);
+    XColor black{};
+    blank_ = XCreatePixmapCursor(display_, p, p, &black, &black, 0, 0);
+    XFreePixmap(display_, p);
+    return blank_;
+}
+
+TPoint TDisplay::QueryPointer() const {
+    ::Window root, child;
+    int rx = 0, ry = 0, wx, wy;
+    unsigned mask;
+    XQueryPointer(display_, Root(), &root, &child, &rx, &ry, &wx, &wy, &mask);
+    return {rx, ry};
+}
+
+void TDisplay::WarpPointer(TPoint p) const { XWarpPointer(display_, 0, Root(), 0, 0, 0, 0, p.X, p.Y); }
+
+}  // namespace norv::tk

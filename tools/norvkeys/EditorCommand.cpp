@@ -1,0 +1,185 @@
+// norvkeys editor: the instrument's panel in a window of this host, or drawn
+// off-screen into a PNG. Notes from the panel's keyboard start voices like any
+// note; until a live audio output exists they play silently and are logged.
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "base/Cp936.h"
+#include "host/EditorWindow.h"
+#include "host/HostServices.h"
+#include "tools/norvkeys/Commands.h"
+#include "tools/norvkeys/Interrupt.h"
+#include "tools/norvkeys/SetChoice.h"
+
+namespace norv::tool {
+namespace {
+
+struct EditorOptions {
+    std::string Set;
+    double Scale = 1.0;
+    std::string Screenshot;
+};
+
+constexpr int kRate = 44100;
+
+// The host of the editor window: what the instance tells it goes to the log,
+// one line per event, so scripts and tests can follow.
+class EditorHost : public host::Host {
+public:
+    using host::Host::Host;
+    TQuirraPlug* Plug = nullptr;
+
+    void NotifyParamChanged(intptr_t tag, intptr_t index, intptr_t value) override {
+        // The instance's own value at this moment shows the order of the two calls.
+        const intptr_t before = Plug ? Plug->HandleParameter(index, 0, ParamFlag::Get) : 0;
+        host::Host::NotifyParamChanged(tag, index, value);
+        Log("param " + std::to_string(index) + " " + std::to_string(value) + " instance " + std::to_string(before));
+    }
+    intptr_t HostDispatch(intptr_t tag, intptr_t opcode, intptr_t index, intptr_t value) override {
+        if (opcode == HostOpcode::RunParamMenuItem)
+            Log("menu-item " + std::to_string(index) + " " + std::to_string(value));
+        return host::Host::HostDispatch(tag, opcode, index, value);
+    }
+    static void Log(const std::string& line) {
+        std::cout << line << std::endl;  // flushed: a reader may wait for it
+    }
+};
+
+// Sounds the voices the panel's keys start, at the pace of time, into nothing.
+class SilentPlayer {
+public:
+    SilentPlayer(EditorHost& host, TQuirraPlug* plug) : host_(host), plug_(plug), last_(Clock::now()) {}
+    void Advance() {
+        const auto now = Clock::now();
+        const double seconds = std::chrono::duration<double>(now - last_).count();
+        last_ = now;
+        if (host_.Voices(plug_).empty()) return;
+        int64_t frames = std::min<int64_t>(static_cast<int64_t>(seconds * kRate), kRate);
+        while (frames > 0) {
+            const int32_t n = static_cast<int32_t>(std::min<int64_t>(frames, 256));
+            host_.RenderBlock(plug_, buffer_.data(), n);
+            frames -= n;
+        }
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    EditorHost& host_;
+    TQuirraPlug* plug_;
+    Clock::time_point last_;
+    std::vector<float> buffer_ = std::vector<float>(512);
+};
+
+void SaveScreenshot(TQuirraPlug* plug, const std::string& file) {
+    const std::string partial = file + ".partial-" + std::to_string(getpid());
+    if (plug->HostCommand(PlugCommand::SaveEditorImage, 0, reinterpret_cast<intptr_t>(partial.c_str())) != 1) {
+        std::filesystem::remove(partial);
+        throw std::runtime_error(file + ": the instrument could not draw its panel into it");
+    }
+    std::error_code ec;
+    std::filesystem::rename(partial, file, ec);
+    if (ec) {
+        std::filesystem::remove(partial);
+        throw std::runtime_error(file + ": " + ec.message());
+    }
+}
+
+void RunEditor(const CommonOptions& common, const EditorOptions& o) {
+    const ChosenSet chosen = ResolveSet(common.Plugin, o.Set);
+    EditorHost host(chosen.Plugin);
+    host.MenuItems = {{"Print value", 0}, {"Print name", 0}};
+    TQuirraPlug* plug = host.CreateInstance();
+    if (!plug) throw std::runtime_error(common.Plugin + ": the plug-in refused to create an instance");
+    host.Plug = plug;
+    plug->HostCommand(PlugCommand::SetSampleRate, 0, kRate);
+    if (chosen.Entry) ChooseSet(host, plug, *chosen.Entry);
+    plug->HostCommand(PlugCommand::SetEditorScale, 0, static_cast<intptr_t>(std::lround(o.Scale * 100)));
+
+    if (!o.Screenshot.empty()) {
+        SaveScreenshot(plug, o.Screenshot);
+        host.DestroyInstance(plug);
+        return;
+    }
+
+    host::EditorWindow window("Norv Keys", o.Scale);
+    host.MainWindow = window.Handle();
+    plug->HostCommand(PlugCommand::SetEditorParent, 0, window.Handle());
+    window.FitPanel(plug->EditorHandle);
+    window.Show();
+    char id[32];
+    std::snprintf(id, sizeof id, "0x%lx", static_cast<unsigned long>(plug->EditorHandle));
+    EditorHost::Log(std::string("panel ") + id);
+    EditorHost::Log("set " + CurrentSetName(plug));
+
+    host.OnKeyboardNote = [&](intptr_t, int key, int velocity) {
+        if (velocity > 0) {
+            host.StartVoice(plug, 0, key, velocity / 100.0f, velocity / 100.0f, 0, 100.0f * (key - 60));
+            EditorHost::Log("note-on " + std::to_string(key) + " " + std::to_string(velocity));
+            return;
+        }
+        for (host::HostVoice* v : host.Voices(plug))
+            if (v->Key == key && v->KeyDown) {
+                v->KeyDown = false;
+                host.ReleaseVoice(v);
+            }
+        EditorHost::Log("note-off " + std::to_string(key));
+    };
+
+    InterruptGuard interrupt;
+    SilentPlayer player(host, plug);
+    int resizes = host.EditorResizes;
+    size_t statusCount = host.StatusTexts.size();
+    int locks = host.ProcessingLocks;
+    std::string hint;
+    while (!interrupt.Interrupted() && window.Pump(10)) {
+        plug->IdleUpdate();
+        player.Advance();
+        if (host.EditorResizes != resizes) {
+            resizes = host.EditorResizes;
+            window.FitPanel(plug->EditorHandle);
+        }
+        if (host.StatusTexts.size() != statusCount) {
+            statusCount = host.StatusTexts.size();
+            window.SetStatus(DisplayText(host.StatusTexts.back()));
+        }
+        if (const auto it = host.LastHint.find(plug->HostTag); it != host.LastHint.end() && it->second != hint) {
+            hint = it->second;
+            window.SetStatus(DisplayText(hint));
+        }
+        // A set switch takes the processing lock.
+        if (host.ProcessingLocks != locks) {
+            locks = host.ProcessingLocks;
+            EditorHost::Log("set " + CurrentSetName(plug));
+        }
+    }
+    plug->HostCommand(PlugCommand::SetEditorParent, 0, 0);
+    host.DestroyInstance(plug);
+}
+
+void AddEditorCommand(CLI::App& app, CommonOptions& common) {
+    auto* cmd = app.add_subcommand("editor",
+                                   "Show the instrument's panel in a window: play its keyboard, turn its knobs, choose "
+                                   "sets. Prints one line per event (notes, knob changes, menu items, sets)");
+    auto o = std::make_shared<EditorOptions>();
+    cmd->add_option("--set", o->Set, "Sound set to start with (as for render)");
+    cmd->add_option("--scale", o->Scale, "Size of the panel: device pixels per panel pixel (1 to 4, e.g. 1.5 or 2)")
+        ->capture_default_str()
+        ->check(CLI::Range(0.5, 4.0));
+    cmd->add_option("--screenshot", o->Screenshot,
+                    "Draw the panel off-screen into this PNG file and exit; no display needed");
+    cmd->callback([&common, o] { RunEditor(common, *o); });
+}
+
+const CommandRegistrar kEditor(AddEditorCommand);
+
+}  // namespace
+}  // namespace norv::tool
