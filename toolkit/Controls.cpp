@@ -310,7 +310,13 @@ TPoint Local(const TControl* c, const TWinControl* window, int x, int y) {
 }
 }  // namespace
 
+void TWinControl::TrackHeadlessPointer(int x, int y) const {
+    // Without a window the panel's own coordinates stand for the screen's.
+    if (!native_) Application().SetMouseScreenPos({x, y});
+}
+
 void TWinControl::DispatchMouseDown(TMouseButton b, TShiftState s, int x, int y) {
+    TrackHeadlessPointer(x, y);
     TControl* target = EventTarget(x, y);
     if (!target->Enabled) return;
     // Only the left button captures by itself; other controls capture as they need.
@@ -320,6 +326,7 @@ void TWinControl::DispatchMouseDown(TMouseButton b, TShiftState s, int x, int y)
 }
 
 void TWinControl::DispatchMouseMove(TShiftState s, int x, int y) {
+    TrackHeadlessPointer(x, y);
     TControl* target = EventTarget(x, y);
     if (!Application().CaptureControl && target != hover_) {
         if (hover_) hover_->MouseLeave();
@@ -336,6 +343,7 @@ void TWinControl::DispatchMouseMove(TShiftState s, int x, int y) {
 }
 
 void TWinControl::DispatchMouseUp(TMouseButton b, TShiftState s, int x, int y) {
+    TrackHeadlessPointer(x, y);
     TApplication& app = Application();
     TControl* target = EventTarget(x, y);
     const TPoint p = Local(target, this, x, y);

@@ -191,6 +191,7 @@ private:
     void CreateNativeWindow();
     void DestroyNativeWindow();
     TControl* EventTarget(int x, int y) const;
+    void TrackHeadlessPointer(int x, int y) const;
 
     std::vector<TControl*> children_;
     WindowId handle_ = 0;

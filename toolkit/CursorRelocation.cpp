@@ -66,7 +66,8 @@ public:
     }
     TRect MonitorBounds(TPoint) override {
         TDisplay* d = TDisplay::Get();
-        return d ? d->ScreenBounds() : TRect{0, 0, 1 << 20, 1 << 20};
+        // Without a screen there is no edge to wrap at.
+        return d ? d->ScreenBounds() : TRect{-(1 << 28), -(1 << 28), 1 << 28, 1 << 28};
     }
     uint64_t GrabWindow = 0;
 };

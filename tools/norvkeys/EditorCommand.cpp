@@ -31,6 +31,19 @@ struct EditorOptions {
 
 constexpr int kRate = 44100;
 
+// Hints carry the host's formatting marks ("^b", "^a"); a status line shows the text alone.
+std::string WithoutMarks(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '^' && i + 1 < text.size()) {
+            ++i;
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
+}
+
 // The host of the editor window: what the instance tells it goes to the log,
 // one line per event, so scripts and tests can follow.
 class EditorHost : public host::Host {
@@ -149,11 +162,11 @@ void RunEditor(const CommonOptions& common, const EditorOptions& o) {
         }
         if (host.StatusTexts.size() != statusCount) {
             statusCount = host.StatusTexts.size();
-            window.SetStatus(DisplayText(host.StatusTexts.back()));
+            window.SetStatus(WithoutMarks(DisplayText(host.StatusTexts.back())));
         }
         if (const auto it = host.LastHint.find(plug->HostTag); it != host.LastHint.end() && it->second != hint) {
             hint = it->second;
-            window.SetStatus(DisplayText(hint));
+            window.SetStatus(WithoutMarks(DisplayText(hint)));
         }
         // A set switch takes the processing lock.
         if (host.ProcessingLocks != locks) {
