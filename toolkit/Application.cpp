@@ -93,7 +93,16 @@ TWinControl* TApplication::FindWindow(WindowId window) const {
 
 void TApplication::RegisterNativeTarget(uint64_t window, INativeEventTarget* target) { nativeTargets_[window] = target; }
 
-void TApplication::UnregisterNativeTarget(uint64_t window) { nativeTargets_.erase(window); }
+void TApplication::UnregisterNativeTarget(uint64_t window) {
+    nativeTargets_.erase(window);
+    CloseDisplayWhenUnused();
+}
+
+void TApplication::CloseDisplayWhenUnused() {
+    // No window of ours is left: the connection goes, so a host that closes
+    // its display (or loses its server) later finds nothing of ours on it.
+    if (nativeTargets_.empty() && !insideEvents_) TDisplay::Close();
+}
 
 bool TApplication::PostMessage(WindowId window, uint32_t msg, intptr_t wparam, intptr_t lparam) {
     return queue_.Post(TMessage{window, msg, wparam, lparam});
@@ -102,12 +111,15 @@ bool TApplication::PostMessage(WindowId window, uint32_t msg, intptr_t wparam, i
 void TApplication::ProcessXEvents() {
     TDisplay* d = nativeTargets_.empty() ? nullptr : TDisplay::Get();
     if (!d) return;
-    while (XPending(d->X())) {
+    insideEvents_ = true;
+    while (d->Usable() && XPending(d->X())) {
         XEvent e;
         XNextEvent(d->X(), &e);
         auto it = nativeTargets_.find(e.xany.window);
         if (it != nativeTargets_.end()) it->second->HandleNativeEvent(e);
     }
+    insideEvents_ = false;
+    CloseDisplayWhenUnused();
 }
 
 void TApplication::PaintWindows() {
@@ -117,7 +129,7 @@ void TApplication::PaintWindows() {
     windows.reserve(windows_.size());
     for (auto& [id, w] : windows_) windows.push_back(w);
     for (TWinControl* w : windows) w->FlushPaint();
-    if (TDisplay* d = TDisplay::Get()) XFlush(d->X());
+    if (TDisplay* d = TDisplay::Get(); d && d->Usable()) XFlush(d->X());
 }
 
 void TApplication::ProcessMessages() {
@@ -134,7 +146,7 @@ void TApplication::WaitAndProcess(int maxMs) {
     const int timer = MsToNextTimer();
     if (timer >= 0) wait = std::min(wait, timer);
     TDisplay* d = nativeTargets_.empty() ? nullptr : TDisplay::Get();
-    if (d && XPending(d->X()) == 0 && wait > 0) {
+    if (d && d->Usable() && XPending(d->X()) == 0 && wait > 0) {
         pollfd p{d->Fd(), POLLIN, 0};
         poll(&p, 1, wait);
     }

@@ -81,6 +81,7 @@ private:
     void ProcessXEvents();
     void RunTimers();
     void PaintWindows();
+    void CloseDisplayWhenUnused();
 
     struct Timer {
         int Id;
@@ -96,6 +97,7 @@ private:
     std::unordered_map<uint64_t, INativeEventTarget*> nativeTargets_;
     std::vector<Timer> timers_;
     int nextTimer_ = 1;
+    bool insideEvents_ = false;
     WindowId nextWindow_ = 0x4E000001;
     TMessageQueue queue_;
 };

@@ -15,6 +15,13 @@ bool gHeadless = false;
 std::atomic<::Display*> gErrorDisplay{nullptr};
 std::atomic<XErrorHandler> gPreviousHandler{nullptr};
 std::atomic<int> gErrors{0};
+bool gBroken = false;
+
+// The server went away. Xlib's default ends the process; a plug-in must not.
+void ConnectionLost(::Display*, void*) {
+    if (!gBroken) std::fprintf(stderr, "Norv Keys: the connection to the X server broke; the editor stops drawing\n");
+    gBroken = true;
+}
 
 // Xlib's default handler ends the process; a plug-in must never do that to
 // its host. Errors on other connections stay the host's business.
@@ -56,13 +63,18 @@ int TDisplay::ErrorCount() { return gErrors.load(); }
 
 TDisplay::TDisplay(::Display* display) : display_(display) {
     gErrorDisplay = display;
+    gBroken = false;
+    XSetIOErrorExitHandler(display, &ConnectionLost, nullptr);
     XErrorHandler previous = XSetErrorHandler(&ReportXError);
     if (previous != &ReportXError) gPreviousHandler = previous;
 }
 
+bool TDisplay::Usable() const { return !gBroken; }
+
 TDisplay::~TDisplay() {
-    for (::Cursor c : {blank_, hand_, up_, down_})
-        if (c) XFreeCursor(display_, c);
+    if (!gBroken)
+        for (::Cursor c : {blank_, hand_, up_, down_})
+            if (c) XFreeCursor(display_, c);
     XCloseDisplay(display_);
     gErrorDisplay = nullptr;
 }

@@ -19,6 +19,8 @@ public:
     static void SetHeadless(bool headless);
 
     ::Display* X() const { return display_; }
+    // False once the connection to the server broke; nothing more is sent then.
+    bool Usable() const;
     int Fd() const;
     ::Window Root() const;
     ::Visual* Visual() const;

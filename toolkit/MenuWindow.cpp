@@ -92,11 +92,13 @@ TMenuWindow::TMenuWindow(TPopupMenu& menu, TPoint screen, double scale)
 }
 
 TMenuWindow::~TMenuWindow() {
+    if (TDisplay::Get() && TDisplay::Get()->Usable()) {
+        XUngrabPointer(display_, CurrentTime);
+        XUngrabKeyboard(display_, CurrentTime);
+        XDestroyWindow(display_, window_);
+        XFlush(display_);
+    }
     Application().UnregisterNativeTarget(window_);
-    XUngrabPointer(display_, CurrentTime);
-    XUngrabKeyboard(display_, CurrentTime);
-    XDestroyWindow(display_, window_);
-    XFlush(display_);
 }
 
 int TMenuWindow::ItemAt(int x, int y) const {

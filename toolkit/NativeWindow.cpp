@@ -45,22 +45,29 @@ TNativeWindow::TNativeWindow(TWinControl& owner, ::Window parent, const TRect& b
 }
 
 TNativeWindow::~TNativeWindow() {
+    if (Live()) {
+        if (!lost_) XDestroyWindow(display_, window_);
+        XFlush(display_);
+    }
     Application().UnregisterNativeTarget(window_);
-    if (!lost_) XDestroyWindow(display_, window_);
-    XFlush(display_);
 }
 
+bool TNativeWindow::Live() const { return TDisplay::Get() && TDisplay::Get()->Usable(); }
+
 void TNativeWindow::Reparent(::Window parent, int x, int y) {
+    if (!Live()) return;
     XReparentWindow(display_, window_, parent ? parent : TDisplay::Get()->Root(), x, y);
 }
 
 void TNativeWindow::MoveResize(const TRect& b) {
+    if (!Live()) return;
     width_ = std::max(1, b.Width());
     height_ = std::max(1, b.Height());
     XMoveResizeWindow(display_, window_, b.Left, b.Top, static_cast<unsigned>(width_), static_cast<unsigned>(height_));
 }
 
 void TNativeWindow::SetMapped(bool mapped) {
+    if (!Live()) return;
     if (mapped)
         XMapWindow(display_, window_);
     else
@@ -68,7 +75,7 @@ void TNativeWindow::SetMapped(bool mapped) {
 }
 
 void TNativeWindow::SetCursor(TCursor cursor) {
-    if (cursor == cursor_) return;
+    if (cursor == cursor_ || !Live()) return;
     cursor_ = cursor;
     XDefineCursor(display_, window_, TDisplay::Get()->CursorFor(cursor));
 }
@@ -81,7 +88,7 @@ cairo_surface_t* TNativeWindow::BackBuffer() {
 }
 
 void TNativeWindow::Present(const TRect& r) {
-    if (!back_ || r.Empty()) return;
+    if (!back_ || r.Empty() || !Live()) return;
     TDisplay& d = *TDisplay::Get();
     cairo_surface_t* target = cairo_xlib_surface_create(display_, window_, d.Visual(), width_, height_);
     cairo_t* cr = cairo_create(target);

@@ -43,6 +43,7 @@ public:
 
 private:
     void HandleNativeEvent(const XEvent& e) override;
+    bool Live() const;
 
     TWinControl& owner_;
     ::Display* display_;

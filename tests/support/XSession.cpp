@@ -172,6 +172,16 @@ int ChildProgram::Stop() {
     return status_;
 }
 
+int ChildProgram::Wait(std::chrono::milliseconds patience) {
+    if (pid_ <= 0) return -1;
+    if (status_ == -2) {
+        status_ = WaitFor(pid_, patience);
+        while (ReadSome(0)) {
+        }
+    }
+    return status_;
+}
+
 bool Xdotool(const std::string& display, const std::vector<std::string>& argsIn) {
     const auto program = FindProgram("xdotool");
     if (!program) return false;

@@ -47,6 +47,8 @@ public:
     const std::vector<std::string>& Lines() const { return lines_; }
     // Ends it (SIGTERM) and returns its exit status, -1 when it had to be killed.
     int Stop();
+    // Waits for it to end by itself; its exit status, -1 after `patience` (then it is killed).
+    int Wait(std::chrono::milliseconds patience = std::chrono::seconds(20));
     bool Alive();
 
 private:
