@@ -41,11 +41,4 @@ void FillRect(cairo_t* cr, double x, double y, double w, double h, TRgb c, doubl
     cairo_fill(cr);
 }
 
-void FrameRect(cairo_t* cr, double x, double y, double w, double h, TRgb c, double alpha) {
-    cairo_rectangle(cr, x, y, w, h);
-    cairo_rectangle(cr, x + w - 1, y + 1, -(w - 2), h - 2);  // opposite winding: a hole
-    SetColor(cr, c, alpha);
-    cairo_fill(cr);
-}
-
 }  // namespace norv::res

@@ -15,7 +15,5 @@ void FillVertical(cairo_t* cr, double y0, double y1, TRgb top, TRgb bottom, doub
 void ShadeVertical(cairo_t* cr, double x, double y, double w, double h, double alphaTop,
                    double alphaBottom);
 void FillRect(cairo_t* cr, double x, double y, double w, double h, TRgb c, double alpha = 1.0);
-// A one-unit line inside the rectangle's edge (sharp at any scale).
-void FrameRect(cairo_t* cr, double x, double y, double w, double h, TRgb c, double alpha = 1.0);
 
 }  // namespace norv::res
