@@ -93,6 +93,7 @@ TSynthEditorForm::TSynthEditorForm() : tk::TForm(nullptr) {
     KbBtn->Hint = Utf8ToCp936("|显示/隐藏 测试键盘");
     KbBtn->Tag = -1;
     KbBtn->Font = PanelFont(13025463);
+    KbBtn->ReleaseFade = 20;
     KbBtn->Cursor = tk::TCursor::HandPoint;
     if (res) KbBtn->Images = res->KbBtnIL;
     KbBtn->SetDown(true);

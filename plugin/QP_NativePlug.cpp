@@ -56,7 +56,7 @@ intptr_t TQuirraPlugBase::HostCommand(intptr_t opcode, intptr_t index, intptr_t 
     const int32_t op = static_cast<int32_t>(opcode);
     const int32_t v = static_cast<int32_t>(value);
     if (op == PlugCommand::SetTimerInterval) {
-        tk::Application().TimerInterval = v;
+        tk::Application().SetTimerInterval(v);
         return 0;
     }
     if (op != PlugCommand::MenuNavigate) return 0;

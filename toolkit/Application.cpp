@@ -76,6 +76,41 @@ void TApplication::RunTimers() {
     }
 }
 
+void TApplication::SetTimerInterval(int32_t ms) {
+    animationInterval_ = std::max<int32_t>(ms, 1);
+    if (animationTimer_) ChangeTimer(animationTimer_, animationInterval_);
+}
+
+void TApplication::Animate(TControl* control, std::function<bool()> step) {
+    for (auto& a : animations_)
+        if (a.first == control) {
+            a.second = std::move(step);
+            return;
+        }
+    animations_.emplace_back(control, std::move(step));
+    if (!animationTimer_) animationTimer_ = SetTimer(animationInterval_, [this] { AnimationTick(); });
+}
+
+bool TApplication::Animating(const TControl* control) const {
+    return std::any_of(animations_.begin(), animations_.end(), [control](const auto& a) { return a.first == control; });
+}
+
+void TApplication::StopAnimating(const TControl* control) {
+    std::erase_if(animations_, [control](const auto& a) { return a.first == control; });
+}
+
+void TApplication::AnimationTick() {
+    auto running = std::move(animations_);
+    animations_.clear();
+    for (auto& a : running)
+        if (a.second()) animations_.push_back(std::move(a));
+    // Nothing moves: the loop sleeps until the next input.
+    if (animations_.empty() && animationTimer_) {
+        KillTimer(animationTimer_);
+        animationTimer_ = 0;
+    }
+}
+
 WindowId TApplication::CreateWindow(TWinControl* control) {
     WindowId id = nextWindow_++;
     windows_[id] = control;
@@ -157,6 +192,7 @@ void TApplication::ControlDestroyed(TControl* control) {
     if (hintControl_ == control) hintControl_ = nullptr;
     if (pointerOver_ == control) pointerOver_ = nullptr;
     if (CaptureControl == control) CaptureControl = nullptr;
+    StopAnimating(control);
     TPopupMenu::ForgetControl(control);
 }
 

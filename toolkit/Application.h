@@ -48,7 +48,13 @@ public:
     void SetMouseScreenPos(TPoint p) { mouseScreen_ = p; }
 
     // Interval of the shared timer that animates the toolkit's controls (ms).
-    int32_t TimerInterval = 24;
+    int32_t TimerInterval() const { return animationInterval_; }
+    void SetTimerInterval(int32_t ms);
+    // Calls `step` on every tick of the shared animation timer until it
+    // returns false; the timer runs only while something animates.
+    void Animate(TControl* control, std::function<bool()> step);
+    bool Animating(const TControl* control) const;
+    void StopAnimating(const TControl* control);
 
     // Timers run by the loop; the callback may change or kill its own timer.
     int SetTimer(int intervalMs, std::function<void()> callback);
@@ -82,6 +88,7 @@ private:
     void RunTimers();
     void PaintWindows();
     void CloseDisplayWhenUnused();
+    void AnimationTick();
 
     struct Timer {
         int Id;
@@ -98,6 +105,9 @@ private:
     std::vector<Timer> timers_;
     int nextTimer_ = 1;
     bool insideEvents_ = false;
+    int32_t animationInterval_ = 24;
+    int animationTimer_ = 0;
+    std::vector<std::pair<TControl*, std::function<bool()>>> animations_;
     WindowId nextWindow_ = 0x4E000001;
     TMessageQueue queue_;
 };

@@ -285,7 +285,7 @@ void TWinControl::FlushPaint() {
 TControl* TWinControl::ControlAtPoint(int x, int y, bool includeDisabled) const {
     for (auto it = children_.rbegin(); it != children_.rend(); ++it) {
         TControl* c = *it;
-        if (c->IsWindowed() || !c->Visible() || (!c->Enabled && !includeDisabled)) continue;
+        if (c->IsWindowed() || !c->Visible() || !c->WantsMouse() || (!c->Enabled && !includeDisabled)) continue;
         if (c->HotRect().Offset(c->Left(), c->Top()).Contains(x, y)) return c;
     }
     return nullptr;
@@ -391,6 +391,30 @@ void TToggleButton::Paint(cairo_t* cr) {
     const int sx = std::max(0, (Images.ImageWidth() - Width()) / 2);
     const int sy = std::max(0, (Images.ImageHeight() - Height()) / 2);
     Images.DrawPart(cr, Scale(), down_ ? 1 : 0, sx, sy, Width(), Height(), 0, 0);
+    if (light_ > 0) {
+        cairo_set_source_rgba(cr, 1, 1, 1, 0.18 * light_);
+        cairo_rectangle(cr, 0, 0, Width(), Height());
+        cairo_fill(cr);
+    }
+}
+
+void TToggleButton::MouseEnter() {
+    Application().StopAnimating(this);
+    light_ = 1;
+    Invalidate();
+}
+
+void TToggleButton::MouseLeave() {
+    if (ReleaseFade <= 0) {
+        light_ = 0;
+        Invalidate();
+        return;
+    }
+    Application().Animate(this, [this] {
+        light_ = std::max(0.0, light_ - 1.0 / ReleaseFade);
+        Invalidate();
+        return light_ > 0;
+    });
 }
 
 void TToggleButton::MouseDown(TMouseButton b, TShiftState, int, int) { pressing_ = b == TMouseButton::Left; }

@@ -88,6 +88,8 @@ public:
     virtual void Paint(cairo_t*) {}
     // Where the mouse reaches the control, in its own coordinates.
     virtual TRect HotRect() const { return {0, 0, width_, height_}; }
+    // Controls that only show something let the mouse through to what lies under them.
+    virtual bool WantsMouse() const { return true; }
 
     // Mouse input in the control's own coordinates.
     virtual void MouseDown(TMouseButton, TShiftState, int, int) {}
@@ -219,14 +221,20 @@ public:
     void Click();
     TNotifyEvent OnClick;
     TBitmapList Images;
+    // Ticks of the animation timer over which the hover light fades when the mouse leaves (0: at once).
+    int ReleaseFade = 0;
 
     void Paint(cairo_t* cr) override;
     void MouseDown(TMouseButton b, TShiftState s, int x, int y) override;
     void MouseUp(TMouseButton b, TShiftState s, int x, int y) override;
+    void MouseEnter() override;
+    void MouseLeave() override;
+    double HoverLight() const { return light_; }
 
 private:
     bool down_ = false;
     bool pressing_ = false;
+    double light_ = 0;
 };
 
 class TLabel : public TControl {
@@ -236,6 +244,7 @@ public:
     // Sizes the label to its text.
     void SetCaption(std::string caption);
     void Paint(cairo_t* cr) override;
+    bool WantsMouse() const override { return false; }
 
 private:
     std::string caption_;  // code page 936 or UTF-8

@@ -292,8 +292,8 @@ TEST_F(EditorControls, PanelHeightsInfoPanelAndReset) {
     panel->DispatchMouseUp(TMouseButton::Left, 0, ix, iy);
     EXPECT_TRUE(form.AboutPanel->Visible());
     EXPECT_FALSE(form.Wheels[3]->Visible());
-    form.AboutPanel->DispatchMouseDown(TMouseButton::Left, 0, 50, 50);
-    form.AboutPanel->DispatchMouseUp(TMouseButton::Left, 0, 50, 50);
+    form.AboutPanel->DispatchMouseDown(TMouseButton::Left, 0, 20, 8);
+    form.AboutPanel->DispatchMouseUp(TMouseButton::Left, 0, 20, 8);
     EXPECT_FALSE(form.AboutPanel->Visible());
     EXPECT_TRUE(form.Wheels[3]->Visible());
     EXPECT_FALSE(form.InfoBtn->Down());
@@ -305,6 +305,30 @@ TEST_F(EditorControls, PanelHeightsInfoPanelAndReset) {
     EXPECT_EQ(res.WheelMenu->Tag, 7);
     res.WheelMenu->Choose(0);
     EXPECT_EQ(link.Calls, (std::vector<std::string>{"knob 7 1000"}));
+}
+
+TEST_F(EditorControls, KeyboardButtonLightFadesOnTheSharedTimer) {
+    tk::TApplication& app = tk::Application();
+    app.SetTimerInterval(1);
+    const int x = form.KbBtn->Left() + 5, y = form.KbBtn->Top() + 5;
+    panel->DispatchMouseMove(0, x, y);
+    EXPECT_EQ(form.KbBtn->HoverLight(), 1.0);
+    EXPECT_EQ(app.MsToNextTimer(), -1) << "nothing runs while nothing moves";
+    panel->DispatchMouseMove(0, 5, 5);
+    ASSERT_TRUE(app.Animating(form.KbBtn));
+    int ticks = 0;
+    double last = 1.0;
+    while (app.Animating(form.KbBtn) && ticks < 100) {
+        app.WaitAndProcess(5);
+        if (form.KbBtn->HoverLight() < last) {
+            ++ticks;
+            last = form.KbBtn->HoverLight();
+        }
+    }
+    EXPECT_EQ(ticks, 20);
+    EXPECT_EQ(form.KbBtn->HoverLight(), 0.0);
+    EXPECT_EQ(app.MsToNextTimer(), -1) << "the timer stops with the last fade";
+    app.SetTimerInterval(24);
 }
 
 }  // namespace

@@ -125,8 +125,8 @@ TEST_F(Instance, CommandsAndEvents) {
     EXPECT_EQ(p->HostCommand(23, 10, 1), 0);
 
     EXPECT_EQ(p->HostCommand(21, 0, 40), 0);
-    EXPECT_EQ(tk::Application().TimerInterval, 40);
-    tk::Application().TimerInterval = 24;
+    EXPECT_EQ(tk::Application().TimerInterval(), 40);
+    tk::Application().SetTimerInterval(24);
 
     EXPECT_EQ(p->HandleEvent(1, 8, 0), 0);
     EXPECT_EQ(p->MaxPolyphony.load(), 8);
