@@ -10,6 +10,7 @@
 
 #include "editor/SynthForm.h"
 #include "editor/SynthRes.h"
+#include "support/TempDir.h"
 #include "toolkit/Bitmap.h"
 #include "toolkit/Color.h"
 #include "toolkit/CursorRelocation.h"
@@ -110,6 +111,22 @@ TEST_P(EditorDrawing, SelectorCaptionIsDrawnInsideTheSelector) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scale, EditorDrawing, ::testing::Values(1, 2));
+
+TEST(EditorArtwork, MissingOrDamagedPicturesLeaveAPlainPanelAndSayWhy) {
+    test::TempDir dir;
+    dir.Write("Artwork/back.bmp", "BM this is no picture");
+    ::testing::internal::CaptureStderr();
+    TSynthResModule res(dir.path().string() + "/Artwork/");
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("back.bmp: not a BMP file"), std::string::npos) << said;
+    EXPECT_NE(said.find("about.bmp: cannot open the file"), std::string::npos) << said;
+    EXPECT_EQ(res.Bitmaps[0], nullptr);
+    EXPECT_EQ(res.Bitmaps[1], nullptr);
+    TSynthEditorForm form;
+    tk::TSurface shot = form.SynthPanel->RenderImage();
+    EXPECT_TRUE(Same(At(shot.get(), 5, 60), Pixel{0x81, 0x83, 0x8A})) << "the panel's own colour";
+    EXPECT_GT(res.KbBtnIL.Count(), 0) << "the built-in pictures stay";
+}
 
 TEST(Toolkit, BmpDecodingAndItsFaults) {
     // 3 x 2, 24-bit, bottom-up, rows padded to 12 bytes.
