@@ -21,6 +21,7 @@ struct EditorWindow::Impl {
     int width = 400, panelHeight = 237;
     std::string status;
     bool open = true;
+    cairo_device_t* device = nullptr;  // cairo's state for the connection, finished before it closes
 
     int StatusHeight() const { return static_cast<int>(std::lround(20 * scale)); }
 
@@ -29,6 +30,7 @@ struct EditorWindow::Impl {
         cairo_surface_t* target =
             cairo_xlib_surface_create(display, window, DefaultVisual(display, DefaultScreen(display)), w,
                                       panelHeight + h);
+        if (!device) device = cairo_device_reference(cairo_surface_get_device(target));
         cairo_t* cr = cairo_create(target);
         cairo_rectangle(cr, 0, panelHeight, w, h);
         cairo_set_source_rgb(cr, 0.16, 0.16, 0.17);
@@ -75,6 +77,10 @@ EditorWindow::EditorWindow(const std::string& title, double scale) : impl_(std::
 }
 
 EditorWindow::~EditorWindow() {
+    if (impl_->device) {
+        cairo_device_finish(impl_->device);
+        cairo_device_destroy(impl_->device);
+    }
     XDestroyWindow(impl_->display, impl_->window);
     XCloseDisplay(impl_->display);
 }

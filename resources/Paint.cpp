@@ -6,15 +6,6 @@ namespace norv::res {
 
 void SetColor(cairo_t* cr, TRgb c, double alpha) { cairo_set_source_rgba(cr, c.R, c.G, c.B, alpha); }
 
-void RoundedRect(cairo_t* cr, double x, double y, double w, double h, double r) {
-    cairo_new_sub_path(cr);
-    cairo_arc(cr, x + w - r, y + r, r, -M_PI / 2, 0);
-    cairo_arc(cr, x + w - r, y + h - r, r, 0, M_PI / 2);
-    cairo_arc(cr, x + r, y + h - r, r, M_PI / 2, M_PI);
-    cairo_arc(cr, x + r, y + r, r, M_PI, 3 * M_PI / 2);
-    cairo_close_path(cr);
-}
-
 void FillVertical(cairo_t* cr, double y0, double y1, TRgb top, TRgb bottom, double alpha) {
     cairo_pattern_t* g = cairo_pattern_create_linear(0, y0, 0, y1);
     cairo_pattern_add_color_stop_rgba(g, 0, top.R, top.G, top.B, alpha);

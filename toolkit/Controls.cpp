@@ -428,14 +428,11 @@ void TToggleButton::MouseUp(TMouseButton b, TShiftState, int x, int y) {
 void TLabel::SetCaption(std::string caption) {
     if (caption_ == caption) return;
     caption_ = std::move(caption);
-    // Auto-size: measure on a scratch surface, so it works before any window exists.
-    TSurface scratch(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1));
-    cairo_t* cr = cairo_create(scratch.get());
-    int w = 0, h = 0;
-    MeasureText(cr, caption_, Font, w, h);
-    cairo_destroy(cr);
+    // The label reaches to its parent's right edge: its text is measured only
+    // when drawn, so an editor that is never shown never loads a font.
+    const int width = Parent() ? std::max(0, Parent()->Width() - Left()) : 200;
     Invalidate();
-    SetBounds(Left(), Top(), w, h);
+    SetBounds(Left(), Top(), width, Font.PixelHeight + 4);
     Invalidate();
 }
 

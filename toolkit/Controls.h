@@ -241,7 +241,6 @@ class TLabel : public TControl {
 public:
     explicit TLabel(TComponent* owner) : TControl(owner) {}
     const std::string& Caption() const { return caption_; }
-    // Sizes the label to its text.
     void SetCaption(std::string caption);
     void Paint(cairo_t* cr) override;
     bool WantsMouse() const override { return false; }

@@ -71,10 +71,18 @@ TDisplay::TDisplay(::Display* display) : display_(display) {
 
 bool TDisplay::Usable() const { return !gBroken; }
 
+void TDisplay::KeepCairoDevice(cairo_surface_t* xlibSurface) {
+    if (!cairo_) cairo_ = cairo_device_reference(cairo_surface_get_device(xlibSurface));
+}
+
 TDisplay::~TDisplay() {
     if (!gBroken)
         for (::Cursor c : {blank_, hand_, up_, down_})
             if (c) XFreeCursor(display_, c);
+    if (cairo_) {
+        cairo_device_finish(cairo_);
+        cairo_device_destroy(cairo_);
+    }
     XCloseDisplay(display_);
     gErrorDisplay = nullptr;
 }

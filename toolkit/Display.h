@@ -4,6 +4,7 @@
 #pragma once
 
 #include <X11/Xlib.h>
+#include <cairo.h>
 
 #include "toolkit/Geometry.h"
 
@@ -31,6 +32,9 @@ public:
     ::Cursor CursorFor(TCursor kind);
     ::Cursor BlankCursor();
 
+    // cairo's state for this connection, finished before the connection closes.
+    void KeepCairoDevice(cairo_surface_t* xlibSurface);
+
     TPoint QueryPointer() const;
     void WarpPointer(TPoint p) const;
 
@@ -44,6 +48,7 @@ private:
 
     ::Display* display_;
     ::Cursor blank_ = 0, hand_ = 0, up_ = 0, down_ = 0;
+    cairo_device_t* cairo_ = nullptr;
 };
 
 }  // namespace norv::tk

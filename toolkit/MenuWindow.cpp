@@ -113,8 +113,9 @@ void TMenuWindow::Paint() {
     const TMenuLook& look = MenuLook();
     const int w = static_cast<int>(std::ceil(width_ * scale_)), h = static_cast<int>(std::ceil(height_ * scale_));
     cairo_surface_t* target = cairo_xlib_surface_create(display_, window_, TDisplay::Get()->Visual(), w, h);
+    TDisplay::Get()->KeepCairoDevice(target);
     // Drawn off-screen first, then shown at once.
-    cairo_surface_t* back = cairo_surface_create_similar(target, CAIRO_CONTENT_COLOR, w, h);
+    cairo_surface_t* back = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
     cairo_t* cr = cairo_create(back);
     cairo_scale(cr, scale_, scale_);
     SetSourceColor(cr, look.Face());

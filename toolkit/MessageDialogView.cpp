@@ -1,5 +1,7 @@
 #include "toolkit/MessageDialogView.h"
 
+#include "toolkit/Shapes.h"
+
 #include <cairo.h>
 #include <pango/pangocairo.h>
 
@@ -47,15 +49,6 @@ PangoLayout* MakeLayout(cairo_t* cr, const std::string& text) {
     pango_font_description_free(font);
     pango_layout_set_text(layout, text.c_str(), static_cast<int>(text.size()));
     return layout;
-}
-
-void RoundedRect(cairo_t* cr, double x, double y, double w, double h, double r) {
-    cairo_new_sub_path(cr);
-    cairo_arc(cr, x + w - r, y + r, r, -M_PI / 2, 0);
-    cairo_arc(cr, x + w - r, y + h - r, r, 0, M_PI / 2);
-    cairo_arc(cr, x + r, y + h - r, r, M_PI / 2, M_PI);
-    cairo_arc(cr, x + r, y + r, r, M_PI, 3 * M_PI / 2);
-    cairo_close_path(cr);
 }
 
 void PaintIcon(cairo_t* cr, const TBox& r) {

@@ -91,6 +91,7 @@ void TNativeWindow::Present(const TRect& r) {
     if (!back_ || r.Empty() || !Live()) return;
     TDisplay& d = *TDisplay::Get();
     cairo_surface_t* target = cairo_xlib_surface_create(display_, window_, d.Visual(), width_, height_);
+    d.KeepCairoDevice(target);
     cairo_t* cr = cairo_create(target);
     cairo_rectangle(cr, r.Left, r.Top, r.Width(), r.Height());
     cairo_clip(cr);

@@ -25,6 +25,7 @@
 #include "base/Cp936.h"
 #include "toolkit/MessageBox.h"
 #include "toolkit/MessageDialogView.h"
+#include "support/XSession.h"
 
 extern char** environ;
 
@@ -129,19 +130,6 @@ TEST(MessageBoxHeadless, AnOwnerWithoutDisplayStillWritesToStandardError) {
 
 // --- Under a private X server ------------------------------------------------
 
-std::optional<std::string> FindProgram(const char* name) {
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "/usr/bin:/bin";
-    for (size_t start = 0; start <= dirs.size();) {
-        size_t end = dirs.find(':', start);
-        if (end == std::string::npos) end = dirs.size();
-        const std::filesystem::path candidate = std::filesystem::path(dirs.substr(start, end - start)) / name;
-        if (access(candidate.c_str(), X_OK) == 0) return candidate.string();
-        start = end + 1;
-    }
-    return std::nullopt;
-}
-
 // Waits for `pid` to end, killing it after `limit`. Its exit code, or -1.
 int WaitForChild(pid_t pid, std::chrono::nanoseconds limit) {
     const auto deadline = Clock::now() + limit;
@@ -229,35 +217,9 @@ private:
 class MessageBoxX11 : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        const auto xvfb = FindProgram("Xvfb");
-        if (!xvfb) return;
-        int pipeFds[2];
-        if (pipe(pipeFds) != 0) return;
-        const std::string fd = std::to_string(pipeFds[1]);
-        std::vector<std::string> args = {*xvfb, "-displayfd", fd, "-screen", "0", "800x600x24", "-nolisten", "tcp"};
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        if (posix_spawn(&serverPid_, xvfb->c_str(), &actions, nullptr, argv.data(), environ) != 0) serverPid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(pipeFds[1]);
-        // The server writes its display number once it accepts connections.
-        std::string number;
-        pollfd p{pipeFds[0], POLLIN, 0};
-        const auto deadline = Clock::now() + kPatience;
-        while (serverPid_ > 0 && number.find('\n') == std::string::npos && Clock::now() < deadline) {
-            if (poll(&p, 1, 100) <= 0) continue;
-            char c;
-            if (read(pipeFds[0], &c, 1) != 1) break;
-            number += c;
-        }
-        close(pipeFds[0]);
-        if (number.find('\n') == std::string::npos) return;
-        display_ = ":" + number.substr(0, number.find('\n'));
+        server_ = new test::XvfbServer("800x600x24");
+        if (server_->Display().empty()) return;
+        display_ = server_->Display();
         x_ = XOpenDisplay(display_.c_str());
         // Windows of the child come and go under our queries.
         XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
@@ -265,14 +227,11 @@ protected:
     static void TearDownTestSuite() {
         if (x_) XCloseDisplay(x_);
         x_ = nullptr;
-        if (serverPid_ > 0) {
-            kill(serverPid_, SIGTERM);
-            WaitForChild(serverPid_, kPatience);
-        }
-        serverPid_ = -1;
+        delete server_;
+        server_ = nullptr;
     }
     void SetUp() override {
-        if (!FindProgram("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
+        if (!test::FindProgram("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
         ASSERT_NE(x_, nullptr) << "Xvfb did not start";
     }
 
@@ -337,20 +296,8 @@ protected:
     }
 
     static void XdoTool(const std::vector<std::string>& words) {
-        const auto xdotool = FindProgram("xdotool");
-        ASSERT_TRUE(xdotool) << "xdotool is not installed (scripts/install-deps)";
-        std::vector<std::string> args = {*xdotool};
-        args.insert(args.end(), words.begin(), words.end());
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        std::vector<std::string> env = {"DISPLAY=" + display_, "PATH=/usr/bin:/bin"};
-        std::vector<char*> envp;
-        for (auto& e : env) envp.push_back(e.data());
-        envp.push_back(nullptr);
-        pid_t pid = -1;
-        ASSERT_EQ(posix_spawn(&pid, xdotool->c_str(), nullptr, nullptr, argv.data(), envp.data()), 0);
-        ASSERT_EQ(WaitForChild(pid, kPatience), 0);
+        ASSERT_TRUE(test::FindProgram("xdotool")) << "xdotool is not installed (scripts/install-deps)";
+        ASSERT_TRUE(test::Xdotool(display_, words));
     }
 
     static std::optional<Window> TransientFor(Window window) {
@@ -401,7 +348,7 @@ protected:
         XDestroyImage(image);
     }
 
-    static inline pid_t serverPid_ = -1;
+    static inline test::XvfbServer* server_ = nullptr;
     static inline std::string display_;
     static inline Display* x_ = nullptr;
 };
