@@ -23,7 +23,7 @@ inline constexpr int kMenuPadding = 2;
 // Each item's rectangle inside a menu `width` wide (empty for hidden items).
 std::vector<TRect> MenuItemRects(const TPopupMenu& menu, int width);
 
-class TMenuWindow : private INativeEventTarget {
+class TMenuWindow final : private INativeEventTarget {
 public:
     TMenuWindow(TPopupMenu& menu, TPoint screen, double scale);
     ~TMenuWindow();

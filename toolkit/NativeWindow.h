@@ -21,7 +21,7 @@ protected:
     ~INativeEventTarget() = default;
 };
 
-class TNativeWindow : private INativeEventTarget {
+class TNativeWindow final : private INativeEventTarget {
 public:
     // `parent` 0: a top-level window of the screen.
     TNativeWindow(TWinControl& owner, ::Window parent, const TRect& deviceBounds, bool mapped);
