@@ -50,7 +50,8 @@ fuzz: deps
 	@for f in $(FUZZ_BUILD)/tests/fuzz_*; do \
 	  name=$${f##*/fuzz_}; corpus=$(FUZZ_BUILD)/corpus/$$name; mkdir -p $$corpus; \
 	  echo "== $$name ($(FUZZ_SECONDS) s)"; \
-	  $$f -max_total_time=$(FUZZ_SECONDS) $$corpus tests/fuzz/corpus/$$name || exit 1; \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/fuzz/lsan.supp \
+	    $$f -max_total_time=$(FUZZ_SECONDS) $$corpus tests/fuzz/corpus/$$name || exit 1; \
 	done
 
 # The pianos of the installed SoundFont packages, into the bundle's library.

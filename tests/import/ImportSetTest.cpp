@@ -9,6 +9,7 @@
 #include "support/TempDir.h"
 #include "support/TestPiano.h"
 #include "support/WaveWriter.h"
+#include "import/ErrorOf.h"
 #include "tools/import/ImportError.h"
 #include "tools/import/Importer.h"
 #include "wavetable/WavTables.h"
@@ -83,16 +84,6 @@ TEST(ImportSet, SoundFontBecomesASetTheInstrumentLoadsWithItsLevels) {
     int peak = 0;
     for (int i = 0; i < t.SampleDataSize / 2; ++i) peak = std::max(peak, std::abs(int{t.SampleData[i]}));
     EXPECT_NEAR(20 * std::log10(peak / 32768.0), kPeakDbfs, 0.01);
-}
-
-template <typename F>
-std::string ErrorOf(F f) {
-    try {
-        f();
-    } catch (const ImportError& e) {
-        return e.what();
-    }
-    return "";
 }
 
 TEST(ImportSet, ExistingSetsAreReplacedOnlyWhenAskedAndFailuresLeaveNothing) {

@@ -8,6 +8,7 @@
 #include "support/TempDir.h"
 #include "support/TestPiano.h"
 #include "support/WaveWriter.h"
+#include "import/ErrorOf.h"
 #include "tools/import/ImportError.h"
 #include "tools/import/SfzReader.h"
 #include "tools/import/SfzRegions.h"
@@ -21,17 +22,6 @@ namespace {
 using namespace norv::import;
 
 std::span<const uint8_t> Bytes(const std::string& s) { return {reinterpret_cast<const uint8_t*>(s.data()), s.size()}; }
-
-// The message of the ImportError that `f` throws; empty when it throws none.
-template <typename F>
-std::string ErrorOf(F f) {
-    try {
-        f();
-    } catch (const ImportError& e) {
-        return e.what();
-    }
-    return "";
-}
 
 TEST(ImportVelocity, IsTheInstrumentsVelocityOfTheHostsLevel) {
     for (int v = 0; v <= 127; ++v) EXPECT_EQ(InstrumentVelocity(v), EngineVelocity(static_cast<float>(v) / 100.0f)) << v;
