@@ -95,6 +95,26 @@ TEST(ImportRender, ImportedSoundFontPlaysAtItsPitchLoopsAndEndsWithoutClick) {
     }
 }
 
+TEST(ImportRender, CommandListsPresetsAndFailsNamingTheFile) {
+    TempDir dir;
+    const fs::path source = dir.Write("piano.sf2", BuildSoundFont(TestPianoSpec()));
+    CommandResult r = RunNorvkeys({"import", source.string(), "--list"});
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find("0:0       4        Test Piano  (imported without --preset)"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("128:0     0        Drums"), std::string::npos) << r.output;
+
+    r = RunNorvkeys({"import", source.string(), "-o", (dir.path() / "sets").string(), "--preset", "128:0"});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_NE(r.output.find("piano.sf2: preset 128:0 'Drums' has no piano-like regions"), std::string::npos) << r.output;
+    EXPECT_FALSE(fs::exists(dir.path() / "sets" / "Drums.wti"));
+    EXPECT_TRUE(!fs::exists(dir.path() / "sets") || fs::is_empty(dir.path() / "sets"));
+
+    const fs::path cut = dir.Write("cut.sf2", BuildSoundFont(TestPianoSpec()).substr(0, 3000));
+    r = RunNorvkeys({"import", cut.string(), "-o", (dir.path() / "sets").string()});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_NE(r.output.find("cut.sf2: the RIFF header claims"), std::string::npos) << r.output;
+}
+
 // The packaged public-domain grand: two recorded dynamics, stereo, 44.1 kHz.
 TEST(ImportRender, MuseScoreGrandImportsAndPlays) {
     const fs::path source = "/usr/share/sounds/sf3/MuseScore_General_Lite.sf3";
