@@ -203,6 +203,8 @@ ImportSummary Import::Run() {
     summary_.ShortName = opts_.ShortName.empty() ? summary_.Name : opts_.ShortName;
     summary_.Bits = opts_.Bits;
     const std::string fileBase = FileBaseFor(summary_.Name);
+    if (EqualsIgnoreCase(fileBase, "default"))
+        throw ImportError("--name " + summary_.Name + ": default.wti names a library's default set; choose another name");
     SetFolder folder(opts_.Folder, fileBase, opts_.Force);
 
     Plan();
