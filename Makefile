@@ -8,7 +8,7 @@ FUZZ_SECONDS ?= 60
 
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test test-plain test-asan test-tsan bench fuzz clean
+.PHONY: all deps build run test test-plain test-asan test-tsan bench fuzz import-pianos clean
 
 all: build
 
@@ -51,8 +51,13 @@ fuzz: deps
 	@for f in $(FUZZ_BUILD)/tests/fuzz_*; do \
 	  name=$${f##*/fuzz_}; corpus=$(FUZZ_BUILD)/corpus/$$name; mkdir -p $$corpus; \
 	  echo "== $$name ($(FUZZ_SECONDS) s)"; \
-	  $$f -max_total_time=$(FUZZ_SECONDS) $$corpus tests/fuzz/corpus/$$name || exit 1; \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/fuzz/lsan.supp \
+	    $$f -max_total_time=$(FUZZ_SECONDS) $$corpus tests/fuzz/corpus/$$name || exit 1; \
 	done
+
+# The pianos of the installed SoundFont packages, into the bundle's library.
+import-pianos: build
+	./scripts/import-pianos $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

@@ -1,5 +1,4 @@
-// RIFF WAVE with a sampler loop, written by hand: sound-file libraries do
-// not write "smpl" chunks portably.
+// RIFF WAVE with a sampler loop, for the default set.
 #pragma once
 
 #include <cstdint>

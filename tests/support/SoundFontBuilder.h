@@ -1,0 +1,56 @@
+// SoundFont files (SF2, or SF3 with Ogg Vorbis samples) built by tests from
+// a description: samples, instruments and presets with their generators.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace norv::test {
+
+struct SfGen {
+    uint16_t Oper = 0;
+    uint16_t Amount = 0;
+    static SfGen Value(uint16_t oper, int amount) { return {oper, static_cast<uint16_t>(amount)}; }
+    static SfGen Range(uint16_t oper, int lo, int hi) { return {oper, static_cast<uint16_t>(lo | (hi << 8))}; }
+};
+
+struct SfSampleSpec {
+    std::string Name;
+    std::vector<int16_t> Points;
+    int Rate = 44100;
+    int Root = 60;
+    int Correction = 0;  // cents
+    uint32_t LoopStart = 0, LoopEnd = 0;  // from the sample's first point; LoopEnd exclusive
+    uint16_t Type = 1;   // 1 mono, 2 right, 4 left
+    uint16_t Link = 0;
+};
+
+struct SfZoneSpec {
+    std::vector<SfGen> Gens;  // the terminal generator (instrument, sampleID) last, as the format asks
+};
+
+struct SfInstrumentSpec {
+    std::string Name;
+    std::vector<SfZoneSpec> Zones;
+};
+
+struct SfPresetSpec {
+    std::string Name;
+    int Bank = 0, Program = 0;
+    std::vector<SfZoneSpec> Zones;
+};
+
+struct SoundFontSpec {
+    std::vector<SfSampleSpec> Samples;
+    std::vector<SfInstrumentSpec> Instruments;
+    std::vector<SfPresetSpec> Presets;
+    bool Vorbis = false;  // SF3: each sample an Ogg Vorbis stream
+};
+
+std::string BuildSoundFont(const SoundFontSpec& spec);
+
+// A sine of `hz` at `rate`, peak `amplitude` (full scale 32767).
+std::vector<int16_t> SinePoints(double hz, int rate, int frames, double amplitude);
+
+}  // namespace norv::test

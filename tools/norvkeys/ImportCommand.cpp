@@ -1,0 +1,195 @@
+// norvkeys import: a SoundFont (SF2, SF3) or SFZ piano into a sound set.
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/StatusDisplay.h"
+#include "tools/import/Importer.h"
+#include "tools/import/SourceFile.h"
+#include "tools/norvkeys/Commands.h"
+#include "tools/norvkeys/Interrupt.h"
+#include "tools/norvkeys/Json.h"
+#include "tools/norvkeys/TextColumns.h"
+#include "wavetable/WavTables.h"
+
+namespace norv::tool {
+namespace {
+
+struct ImportCommandOptions {
+    import::ImportOptions Import;
+    bool List = false;
+    bool Json = false;
+    bool Quiet = false;
+};
+
+std::string JsonList(const std::vector<std::string>& items) {
+    std::string s = "[";
+    for (size_t i = 0; i < items.size(); ++i) s += (i ? ", " : "") + JsonString(items[i]);
+    return s + "]";
+}
+
+std::string Fixed(double v, int digits) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.*f", digits, v);
+    return buf;
+}
+
+void PrintSummaryText(const import::ImportSummary& s, double seconds) {
+    std::ostringstream o;
+    auto field = [&o](const char* name, const std::string& value) { o << PadColumns(name, 12) << value << "\n"; };
+    field("Source", s.Source + " (" + s.Kind + (s.Preset.empty() ? "" : ", " + s.Preset) + ")");
+    field("Set", s.Name + " (" + s.ShortName + ")");
+    field("Definition", s.Definition);
+    field("Zones", std::to_string(s.Zones));
+    std::string layers = std::to_string(s.Layers.size());
+    for (size_t i = 0; i < s.Layers.size(); ++i)
+        layers += (i ? ", " : ": ") + std::string("MIDI ") + std::to_string(s.Layers[i].LoVel) + "-" +
+                  std::to_string(s.Layers[i].HiVel) + (i ? " (limit " + std::to_string(s.Layers[i].Limit) + ")" : "");
+    field("Layers", layers);
+    field("Keys", std::to_string(s.LowKey) + "-" + std::to_string(s.HighKey));
+    field("Rate", std::to_string(s.Rate) + " Hz");
+    field("Channels", s.Channels == 2 ? "2 (stereo)" : "1 (mono)");
+    field("Bits", std::to_string(s.Bits));
+    field("Files", std::to_string(s.Files) + " WAVE files");
+    field("Bytes", std::to_string(s.Bytes) + " (" + FormatSize(s.Bytes) + ")");
+    field("Read", std::to_string(s.SourceBytes) + " bytes of samples");
+    field("Gain", Fixed(s.GainDb, 2) + " dB (peak -1 dBFS)");
+    field("Time", Fixed(seconds, 2) + " s");
+    if (s.LeftOut.empty()) field("Left out", "nothing");
+    for (size_t i = 0; i < s.LeftOut.size(); ++i) field(i ? "" : "Left out", s.LeftOut[i]);
+    for (size_t i = 0; i < s.Notes.size(); ++i) field(i ? "" : "Notes", s.Notes[i]);
+    std::cout << o.str();
+}
+
+void PrintSummaryJson(const import::ImportSummary& s, double seconds) {
+    std::ostringstream o;
+    o << "{\n  \"Source\": " << JsonString(s.Source) << ",\n  \"Kind\": " << JsonString(s.Kind)
+      << ",\n  \"Preset\": " << JsonString(s.Preset) << ",\n  \"Name\": " << JsonString(s.Name)
+      << ",\n  \"ShortName\": " << JsonString(s.ShortName) << ",\n  \"Definition\": " << JsonString(s.Definition)
+      << ",\n  \"Zones\": " << s.Zones << ",\n  \"Layers\": [";
+    for (size_t i = 0; i < s.Layers.size(); ++i)
+        o << (i ? ", " : "") << "{\"LoVel\": " << s.Layers[i].LoVel << ", \"HiVel\": " << s.Layers[i].HiVel
+          << ", \"Limit\": " << s.Layers[i].Limit << "}";
+    o << "],\n  \"LowKey\": " << s.LowKey << ",\n  \"HighKey\": " << s.HighKey << ",\n  \"Rate\": " << s.Rate
+      << ",\n  \"Channels\": " << s.Channels << ",\n  \"Bits\": " << s.Bits << ",\n  \"Files\": " << s.Files
+      << ",\n  \"Bytes\": " << s.Bytes << ",\n  \"SourceBytes\": " << s.SourceBytes
+      << ",\n  \"GainDb\": " << Fixed(s.GainDb, 3) << ",\n  \"Seconds\": " << Fixed(seconds, 3)
+      << ",\n  \"LeftOut\": " << JsonList(s.LeftOut) << ",\n  \"Notes\": " << JsonList(s.Notes) << "\n}\n";
+    std::cout << o.str();
+}
+
+void PrintListing(const import::SourceFile& source, bool json) {
+    const std::vector<import::PresetEntry> presets = source.Presets();
+    if (json) {
+        std::ostringstream o;
+        o << "{\n  \"Source\": " << JsonString(source.Path()) << ",\n  \"Kind\": " << JsonString(source.Kind())
+          << ",\n  \"Presets\": [";
+        for (size_t i = 0; i < presets.size(); ++i) {
+            const import::PresetEntry& p = presets[i];
+            o << (i ? ",\n" : "\n") << "    {\"Bank\": " << p.Bank << ", \"Program\": " << p.Program
+              << ", \"Name\": " << JsonString(p.Name) << ", \"Regions\": " << p.Regions
+              << ", \"Default\": " << (p.Default ? "true" : "false") << "}";
+        }
+        o << (presets.empty() ? "]\n}\n" : "\n  ]\n}\n");
+        std::cout << o.str();
+        return;
+    }
+    std::cout << PadColumns("preset", 10) << PadColumns("regions", 9) << "name\n";
+    for (const import::PresetEntry& p : presets)
+        std::cout << PadColumns(std::to_string(p.Bank) + ":" + std::to_string(p.Program), 10)
+                  << PadColumns(p.Regions < 0 ? "-" : std::to_string(p.Regions), 9) << p.Name
+                  << (p.Default ? "  (imported without --preset)" : "") << "\n";
+}
+
+// An SFZ file's regions, as the import would map them.
+void PrintSfzListing(import::SourceFile& source, bool json) {
+    source.Select("");
+    int lo = 127, hi = 0;
+    std::vector<int> splits;
+    for (const import::SourceRegion& r : source.Regions) {
+        lo = std::min(lo, r.LoKey);
+        hi = std::max(hi, r.HiKey);
+        if (r.LoVel > 1 && std::find(splits.begin(), splits.end(), r.LoVel) == splits.end()) splits.push_back(r.LoVel);
+    }
+    std::sort(splits.begin(), splits.end());
+    const std::vector<std::string> leftOut = source.LeftOut.Lines();
+    std::string splitText;
+    for (int v : splits) splitText += (splitText.empty() ? "" : " ") + std::to_string(v);
+    if (json) {
+        std::cout << "{\n  \"Source\": " << JsonString(source.Path()) << ",\n  \"Kind\": \"SFZ\",\n  \"Regions\": "
+                  << source.Regions.size() << ",\n  \"Samples\": " << source.SampleFacts.size()
+                  << ",\n  \"LowKey\": " << lo << ",\n  \"HighKey\": " << hi << ",\n  \"VelocitySplits\": ["
+                  << [&] { std::string s; for (size_t i = 0; i < splits.size(); ++i) s += (i ? ", " : "") + std::to_string(splits[i]); return s; }()
+                  << "],\n  \"LeftOut\": " << JsonList(leftOut) << "\n}\n";
+        return;
+    }
+    std::ostringstream o;
+    auto field = [&o](const char* name, const std::string& value) { o << PadColumns(name, 16) << value << "\n"; };
+    field("Regions", std::to_string(source.Regions.size()) + " that play notes");
+    field("Samples", std::to_string(source.SampleFacts.size()) + " files");
+    field("Keys", std::to_string(lo) + "-" + std::to_string(hi));
+    field("Velocity splits", splits.empty() ? "none (one layer)" : "at MIDI " + splitText);
+    if (leftOut.empty()) field("Left out", "nothing");
+    for (size_t i = 0; i < leftOut.size(); ++i) field(i ? "" : "Left out", leftOut[i]);
+    std::cout << o.str();
+}
+
+void RunImport(const ImportCommandOptions& opts) {
+    if (opts.List) {
+        std::unique_ptr<import::SourceFile> source = import::SourceFile::Open(opts.Import.Source);
+        if (source->Kind() == "SFZ")
+            PrintSfzListing(*source, opts.Json);
+        else
+            PrintListing(*source, opts.Json);
+        return;
+    }
+    if (opts.Import.Folder.empty()) throw std::runtime_error("import: -o FOLDER is required (where the set goes)");
+    host::StatusDisplay status(stderr);
+    status.Quiet = opts.Quiet;
+    InterruptGuard interrupt;
+    const auto started = std::chrono::steady_clock::now();
+    const import::ImportSummary summary = import::ImportSet(opts.Import, [&](double fraction) {
+        status.ShowFraction(fraction, "importing");
+        return !interrupt.Interrupted();
+    });
+    status.Finish();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    if (opts.Json)
+        PrintSummaryJson(summary, seconds);
+    else if (!opts.Quiet)
+        PrintSummaryText(summary, seconds);
+}
+
+void AddImportCommand(CLI::App& app, CommonOptions&) {
+    auto* cmd = app.add_subcommand(
+        "import", "Turn a SoundFont (.sf2, .sf3) or SFZ (.sfz) piano into a sound set: FOLDER/NAME.wti and its "
+                  "WAVE files in FOLDER/NAME/");
+    auto opts = std::make_shared<ImportCommandOptions>();
+    import::ImportOptions& o = opts->Import;
+    cmd->add_option("source", o.Source, "The .sf2, .sf3 or .sfz file")->required();
+    cmd->add_option("-o,--output", o.Folder, "Folder for the set, e.g. build/NorvKeys/WavTables");
+    cmd->add_option("--preset", o.Preset,
+                    "SoundFont preset as BANK:PROGRAM or by name (default: 0:0, else the first)");
+    cmd->add_option("--name", o.Name, "Name of the set, also its file name (default: the preset's or the file's)");
+    cmd->add_option("--shortname", o.ShortName, "Short name shown in the selector (default: the name)");
+    cmd->add_option("--author", o.Author, "Author shown in the editor (default: the SoundFont's engineer)");
+    cmd->add_option("--layers", o.Layers, "At most N velocity layers, the closest merged (default: all)")
+        ->check(CLI::Range(1, 127));
+    cmd->add_option("--bits", o.Bits, "Bits of the WAVE files")->check(CLI::IsMember({16, 24}))->capture_default_str();
+    cmd->add_option("--rate", o.Rate, "Sample rate of the set in Hz (default: the source's most common)")
+        ->check(CLI::Range(8000, 192000));
+    cmd->add_flag("--list", opts->List, "Print the presets (SoundFont) or the regions' summary (SFZ); write nothing");
+    cmd->add_flag("--force", o.Force, "Replace a set of the same name in FOLDER");
+    cmd->add_flag("--json", opts->Json, "Print the summary as JSON");
+    cmd->add_flag("-q,--quiet", opts->Quiet, "No progress bar and no summary");
+    cmd->callback([opts] { RunImport(*opts); });
+}
+
+const CommandRegistrar kImport(AddImportCommand);
+
+}  // namespace
+}  // namespace norv::tool
