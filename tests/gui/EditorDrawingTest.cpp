@@ -15,6 +15,7 @@
 #include "toolkit/Color.h"
 #include "toolkit/CursorRelocation.h"
 #include "toolkit/MenuLook.h"
+#include "toolkit/StylusSetting.h"
 
 namespace norv {
 namespace {
@@ -178,6 +179,15 @@ public:
     void Show() override { --Hidden; }
     tk::TRect MonitorBounds(tk::TPoint) override { return {0, 0, 1024, 768}; }
 };
+
+TEST(Toolkit, StylusSettingIsReadFromTheSharedFile) {
+    test::TempDir dir;
+    EXPECT_FALSE(tk::ReadUseStylus((dir.path() / "missing.ini").string()));
+    EXPECT_TRUE(tk::ReadUseStylus(dir.Write("a.ini", "[general]\r\nUseStylus = 1\r\n").string()));
+    EXPECT_FALSE(tk::ReadUseStylus(dir.Write("b.ini", "[General]\nUseStylus=0\n").string()));
+    EXPECT_FALSE(tk::ReadUseStylus(dir.Write("c.ini", "[Other]\nUseStylus=1\n").string()));
+    EXPECT_FALSE(tk::ReadUseStylus(dir.Write("d.ini", "[General]\nUseStylus=yes\n").string()));
+}
 
 TEST(Toolkit, InfiniteDragWrapsThirtyTwoPixelsInside) {
     FakePointer pointer;
