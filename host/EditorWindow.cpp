@@ -21,6 +21,7 @@ struct EditorWindow::Impl {
     int width = 400, panelHeight = 237;
     std::string status;
     bool open = true;
+    bool pointerInside = false;
     cairo_device_t* device = nullptr;  // cairo's state for the connection, finished before it closes
 
     int StatusHeight() const { return static_cast<int>(std::lround(20 * scale)); }
@@ -66,7 +67,7 @@ EditorWindow::EditorWindow(const std::string& title, double scale) : impl_(std::
     m.window = XCreateSimpleWindow(m.display, RootWindow(m.display, screen), 0, 0, static_cast<unsigned>(m.width),
                                    static_cast<unsigned>(m.panelHeight + m.StatusHeight()), 0, 0,
                                    0x2A2A2C);
-    XSelectInput(m.display, m.window, ExposureMask | StructureNotifyMask);
+    XSelectInput(m.display, m.window, ExposureMask | StructureNotifyMask | EnterWindowMask | LeaveWindowMask);
     XStoreName(m.display, m.window, title.c_str());
     Atom utf8 = XInternAtom(m.display, "UTF8_STRING", False);
     XChangeProperty(m.display, m.window, XInternAtom(m.display, "_NET_WM_NAME", False), utf8, 8, PropModeReplace,
@@ -127,8 +128,13 @@ bool EditorWindow::Pump(int waitMs) {
         XNextEvent(m.display, &e);
         if (e.type == Expose && e.xexpose.count == 0) m.DrawStatus();
         if (e.type == ClientMessage && static_cast<Atom>(e.xclient.data.l[0]) == m.deleteWindow) m.open = false;
+        // Moving onto the embedded panel is no leaving.
+        if (e.type == EnterNotify) m.pointerInside = true;
+        if (e.type == LeaveNotify && e.xcrossing.detail != NotifyInferior) m.pointerInside = false;
     }
     return m.open;
 }
+
+bool EditorWindow::PointerInside() const { return impl_->pointerInside; }
 
 }  // namespace norv::host

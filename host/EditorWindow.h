@@ -28,6 +28,8 @@ public:
     // Handles the window's events, waiting up to `waitMs` for one. Returns
     // false once the user closed the window.
     bool Pump(int waitMs);
+    // Whether the pointer is over the window (its panel included).
+    bool PointerInside() const;
 
 private:
     struct Impl;

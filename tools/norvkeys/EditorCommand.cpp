@@ -153,7 +153,9 @@ void RunEditor(const CommonOptions& common, const EditorOptions& o) {
     size_t statusCount = host.StatusTexts.size();
     int locks = host.ProcessingLocks;
     std::string hint;
-    while (!interrupt.Interrupted() && window.Pump(10)) {
+    // The panel's own connection is pumped from here: often while the mouse
+    // is on it, seldom when nothing can happen but key notices and hints.
+    while (!interrupt.Interrupted() && window.Pump(window.PointerInside() || !host.Voices(plug).empty() ? 10 : 40)) {
         plug->IdleUpdate();
         player.Advance();
         if (host.EditorResizes != resizes) {
