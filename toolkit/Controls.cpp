@@ -113,9 +113,10 @@ TPoint TControl::ClientToScreen(TPoint p) const {
 TWinControl::TWinControl(TComponent* owner) : TControl(owner) {}
 
 TWinControl::~TWinControl() {
+    // The windows go first, so no child window shows up on the screen on its own.
+    DestroyNativeWindow();
     // Children that outlive their parent window become parentless.
     while (!children_.empty()) children_.back()->SetParent(nullptr);
-    DestroyNativeWindow();
     if (handle_) Application().DestroyWindow(handle_);
 }
 
@@ -179,6 +180,8 @@ void TWinControl::SetParent(TWinControl* parent) {
         native_->Reparent(static_cast<::Window>(parent->Handle()), b.Left, b.Top);
         native_->SetMapped(Visible());
     } else if (!parentWindow_) {
+        // Without a parent the window waits off the screen.
+        native_->SetMapped(false);
         native_->Reparent(0, 0, 0);
     }
 }
