@@ -31,12 +31,13 @@ struct EditorOptions {
 
 constexpr int kRate = 44100;
 
-// Hints carry the host's formatting marks ("^b", "^a"); a status line shows the text alone.
+// Hints carry the host's formatting marks ("^b", "^a") and progress texts a
+// "^." and a letter for the bar; a status line shows the text alone.
 std::string WithoutMarks(const std::string& text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '^' && i + 1 < text.size()) {
-            ++i;
+            i += text[i + 1] == '.' && i + 2 < text.size() ? 2 : 1;
             continue;
         }
         out += text[i];
