@@ -219,6 +219,13 @@ void TCustomWheel::EndGesture() {
     SetPressed(false);
 }
 
+void TCustomWheel::MouseLeave() {
+    // An armed step zone is left with the mouse.
+    if (pressed_ || !(options_ & wwIncMode)) return;
+    stepDir_ = 0;
+    Cursor = tk::TCursor::Default;
+}
+
 bool TCustomWheel::MouseWheel(tk::TShiftState s, int delta) {
     if (tk::Application().CaptureControl) return false;
     int32_t n = delta < 0 ? -8 : 8;

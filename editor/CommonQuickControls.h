@@ -93,6 +93,7 @@ public:
     void MouseMove(tk::TShiftState s, int x, int y) override;
     void MouseUp(tk::TMouseButton b, tk::TShiftState s, int x, int y) override;
     bool MouseWheel(tk::TShiftState s, int delta) override;
+    void MouseLeave() override;
 
 protected:
     virtual void ValueChanged() { Invalidate(); }
