@@ -73,9 +73,16 @@ void Performer::ReleaseHeldByPedal(int channel) {
         if (!v->KeyDown && !v->Released) host_.ReleaseVoice(v);
 }
 
-void Performer::ReleaseChannel(int channel) {
-    for (HostVoice* v : VoicesOn(channel))
-        if (!v->Released) host_.ReleaseVoice(v);
+void Performer::AllNotesOff(int channel) {
+    // As note-offs for every key: a pedal that is down keeps holding them (MIDI 1.0).
+    const bool pedal = channels_[static_cast<size_t>(channel)].Sustain;
+    for (HostVoice* v : VoicesOn(channel)) {
+        if (!v->KeyDown) continue;  // already let go: released, or held by the pedal
+        if (pedal)
+            v->KeyDown = false;
+        else
+            host_.ReleaseVoice(v);
+    }
 }
 
 void Performer::ControlChange(int channel, int controller, int value) {
@@ -109,7 +116,7 @@ void Performer::ControlChange(int channel, int controller, int value) {
         default:
             if (controller == Controller::AllNotesOff ||
                 (controller >= Controller::OmniOff && controller <= Controller::PolyOn))
-                ReleaseChannel(channel);
+                AllNotesOff(channel);
             break;
     }
 }

@@ -66,7 +66,7 @@ public:
 private:
     std::vector<HostVoice*> VoicesOn(int channel) const;
     void ReleaseHeldByPedal(int channel);
-    void ReleaseChannel(int channel);
+    void AllNotesOff(int channel);
 
     Host& host_;
     TQuirraPlug* plug_;

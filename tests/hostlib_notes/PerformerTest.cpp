@@ -205,9 +205,12 @@ TEST_F(Notes, AllNotesOffAndAllSoundOff) {
     performer->NoteOn(0, 62, 100);
     performer->NoteOff(0, 62);  // held by the pedal
     performer->NoteOn(1, 64, 100);
+    // All notes off is a note-off for every key: the pedal that is down keeps them all.
     performer->ControlChange(0, 123, 0);
+    EXPECT_TRUE(Released().empty());
+    performer->ControlChange(0, 64, 0);
     EXPECT_EQ(Released(), (std::vector<intptr_t>{Started(0), Started(1)}));
-    performer->ControlChange(0, 64, 0);  // nothing left to release
+    performer->ControlChange(0, 123, 0);  // nothing left to release, channel 1 untouched
     EXPECT_EQ(Released().size(), 2u);
 
     performer->ControlChange(1, 120, 0);
@@ -222,6 +225,21 @@ TEST_F(Notes, AllNotesOffAndAllSoundOff) {
     performer->NoteOn(2, 40, 100);
     performer->ControlChange(2, 126, 1);
     EXPECT_EQ(Released().back(), Started(3));
+}
+
+TEST_F(Notes, ContinuousPedalHoldsFromHalfWayAndStrayNoteOffsAreIgnored) {
+    performer->NoteOff(0, 61);  // never struck
+    performer->NoteOn(0, 60, 100);
+    for (int value = 0; value <= 127; value += 3) performer->ControlChange(0, 64, value);  // 126 at the top
+    performer->NoteOff(0, 60);
+    performer->NoteOff(0, 60);  // a second note-off changes nothing
+    EXPECT_TRUE(Released().empty());
+    for (int value = 126; value >= 64; value -= 2) performer->ControlChange(0, 64, value);
+    EXPECT_TRUE(Released().empty()) << "held while the pedal stays at 64 or above";
+    performer->ControlChange(0, 64, 63);
+    EXPECT_EQ(Released(), (std::vector<intptr_t>{Started(0)}));
+    performer->ControlChange(0, 64, 10);
+    EXPECT_EQ(Released().size(), 1u);
 }
 
 TEST_F(Notes, VoiceEndedInsideRenderIsForgotten) {
