@@ -16,13 +16,9 @@ struct LayoutDeleter {
 };
 
 std::unique_ptr<PangoLayout, LayoutDeleter> MakeLayout(cairo_t* cr, std::string_view text, const TFont& font) {
-    RegisterPanelFonts();
+    const TFontDescription desc(NewPanelFont(font.PixelHeight, font.Bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL));
     std::unique_ptr<PangoLayout, LayoutDeleter> layout(pango_cairo_create_layout(cr));
-    PangoFontDescription* desc = pango_font_description_from_string(font.Family);
-    pango_font_description_set_absolute_size(desc, font.PixelHeight * PANGO_SCALE);
-    if (font.Bold) pango_font_description_set_weight(desc, PANGO_WEIGHT_BOLD);
-    pango_layout_set_font_description(layout.get(), desc);
-    pango_font_description_free(desc);
+    pango_layout_set_font_description(layout.get(), desc.get());
     const std::string utf8 = DisplayText(text);
     pango_layout_set_text(layout.get(), utf8.data(), static_cast<int>(utf8.size()));
     return layout;

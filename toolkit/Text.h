@@ -8,15 +8,12 @@
 #include <string>
 #include <string_view>
 
-#include "toolkit/PanelFonts.h"
-
 namespace norv::tk {
 
 struct TFont {
     int PixelHeight = 11;  // the layout's negative font height
     uint32_t Color = 0;
     bool Bold = false;
-    const char* Family = kPanelFontFamilies;
 };
 
 // Removes the mnemonic marks of a caption: "&&" shows "&", a single "&" is dropped.
