@@ -29,15 +29,15 @@ fs::path Scratch() {
 
 // Every zone a stereo pair per layer, looped over its last second.
 std::string BenchPiano(int fineTune) {
-    test::SoundFontSpec spec;
-    test::SfInstrumentSpec inst{"Piano", {}};
+    test::SoundFontRecipe recipe;
+    test::SfInstrumentRecipe inst{"Piano", {}};
     for (int z = 0; z < kZones; ++z) {
         const int root = 21 + 3 * z;
         for (int layer = 0; layer < 2; ++layer) {
             const double hz = 440.0 * std::exp2((root - 69) / 12.0);
-            const int left = static_cast<int>(spec.Samples.size());
+            const int left = static_cast<int>(recipe.Samples.size());
             for (int side = 0; side < 2; ++side)
-                spec.Samples.push_back({"s", test::SinePoints(hz * (1 + 0.001 * side), 44100, kFrames, 6000.0 * (layer + 1)),
+                recipe.Samples.push_back({"s", test::SinePoints(hz * (1 + 0.001 * side), 44100, kFrames, 6000.0 * (layer + 1)),
                                         44100, root, 0, 2 * 44100, kFrames, static_cast<uint16_t>(side ? 2 : 4),
                                         static_cast<uint16_t>(side ? left : left + 1)});
             for (int side = 0; side < 2; ++side)
@@ -46,9 +46,9 @@ std::string BenchPiano(int fineTune) {
                                        test::SfGen::Value(53, left + side)}});
         }
     }
-    spec.Instruments = {inst};
-    spec.Presets = {{"Bench Piano", 0, 0, {{{test::SfGen::Value(41, 0)}}}}};
-    return test::BuildSoundFont(spec);
+    recipe.Instruments = {inst};
+    recipe.Presets = {{"Bench Piano", 0, 0, {{{test::SfGen::Value(41, 0)}}}}};
+    return test::BuildSoundFont(recipe);
 }
 
 void Import(benchmark::State& state, const fs::path& source) {

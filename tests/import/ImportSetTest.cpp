@@ -42,7 +42,7 @@ double LevelDb(const TPianoWaveTable& t, size_t i, int frames) {
 
 TEST(ImportSet, SoundFontBecomesASetTheInstrumentLoadsWithItsLevels) {
     TempDir dir;
-    const fs::path source = dir.Write("piano.sf2", BuildSoundFont(TestPianoSpec()));
+    const fs::path source = dir.Write("piano.sf2", BuildSoundFont(TestPianoRecipe()));
     ImportOptions o;
     o.Source = source.string();
     o.Folder = (dir.path() / "sets").string();
@@ -90,7 +90,7 @@ TEST(ImportSet, ExistingSetsAreReplacedOnlyWhenAskedAndFailuresLeaveNothing) {
     TempDir dir;
     const fs::path sets = dir.path() / "sets";
     ImportOptions o;
-    o.Source = dir.Write("piano.sf2", BuildSoundFont(TestPianoSpec())).string();
+    o.Source = dir.Write("piano.sf2", BuildSoundFont(TestPianoRecipe())).string();
     o.Folder = sets.string();
     o.Name = "My/Piano";
     o.Bits = 24;
@@ -115,9 +115,9 @@ TEST(ImportSet, ExistingSetsAreReplacedOnlyWhenAskedAndFailuresLeaveNothing) {
     EXPECT_NE(ErrorOf([&] { ImportSet(o); }).find("broken.sfz: region 1 (line 1): sample 'gone.wav': no such file"),
               std::string::npos);
     o.Source = dir.Write("drums.sf2", BuildSoundFont([] {
-                           SoundFontSpec spec = TestPianoSpec();
-                           spec.Presets.pop_back();
-                           return spec;
+                           SoundFontRecipe recipe = TestPianoRecipe();
+                           recipe.Presets.pop_back();
+                           return recipe;
                        }())).string();
     EXPECT_NE(ErrorOf([&] { ImportSet(o); }).find("preset 128:0 'Drums' has no piano-like regions"), std::string::npos);
     EXPECT_EQ(Entries(sets), set);

@@ -33,7 +33,7 @@ TEST(ImportVelocity, IsTheInstrumentsVelocityOfTheHostsLevel) {
 }
 
 TEST(SoundFontRead, PresetBecomesRegionsWithStereoPairsJoined) {
-    const std::string bytes = BuildSoundFont(TestPianoSpec());
+    const std::string bytes = BuildSoundFont(TestPianoRecipe());
     const SoundFontFile sf = ParseSoundFont(Bytes(bytes), "p.sf2");
     EXPECT_EQ(sf.VersionMajor, 2);
     EXPECT_EQ(sf.Engineer, "Test Engineer");
@@ -62,7 +62,7 @@ TEST(SoundFontRead, PresetBecomesRegionsWithStereoPairsJoined) {
 }
 
 TEST(SoundFontRead, MalformedFilesAreTurnedDownNamingWhatIsWrong) {
-    const std::string good = BuildSoundFont(TestPianoSpec());
+    const std::string good = BuildSoundFont(TestPianoRecipe());
     const auto error = [](const std::string& bytes) {
         return ErrorOf([&] {
             const SoundFontFile sf = ParseSoundFont(Bytes(bytes), "bad.sf2");
@@ -78,17 +78,17 @@ TEST(SoundFontRead, MalformedFilesAreTurnedDownNamingWhatIsWrong) {
     badRecords[pbag + 4] = 7;  // seven bytes: not whole records, and the chunks after it misplaced
     EXPECT_NE(error(badRecords).find("bad.sf2: "), std::string::npos);
 
-    SoundFontSpec spec = TestPianoSpec();
-    spec.Instruments[0].Zones[0].Gens[1] = SfGen::Range(44, 90, 20);
-    EXPECT_NE(error(BuildSoundFont(spec)).find("instrument 'Piano' zone 1: generator velRange 90-20 is an empty range"),
+    SoundFontRecipe recipe = TestPianoRecipe();
+    recipe.Instruments[0].Zones[0].Gens[1] = SfGen::Range(44, 90, 20);
+    EXPECT_NE(error(BuildSoundFont(recipe)).find("instrument 'Piano' zone 1: generator velRange 90-20 is an empty range"),
               std::string::npos);
-    spec = TestPianoSpec();
-    spec.Presets[1].Zones[0].Gens[0] = SfGen::Value(41, 9);
-    EXPECT_NE(error(BuildSoundFont(spec)).find("preset 'Test Piano' zone 1: generator instrument names instrument 9"),
+    recipe = TestPianoRecipe();
+    recipe.Presets[1].Zones[0].Gens[0] = SfGen::Value(41, 9);
+    EXPECT_NE(error(BuildSoundFont(recipe)).find("preset 'Test Piano' zone 1: generator instrument names instrument 9"),
               std::string::npos);
-    spec = TestPianoSpec();
-    spec.Instruments[0].Zones[2].Gens.back() = SfGen::Value(53, 77);
-    EXPECT_NE(error(BuildSoundFont(spec)).find("zone 3: generator sampleID names sample 77"), std::string::npos);
+    recipe = TestPianoRecipe();
+    recipe.Instruments[0].Zones[2].Gens.back() = SfGen::Value(53, 77);
+    EXPECT_NE(error(BuildSoundFont(recipe)).find("zone 3: generator sampleID names sample 77"), std::string::npos);
     std::string noPresets = good;
     noPresets.replace(noPresets.find("phdr"), 4, "xhdr");
     EXPECT_NE(error(noPresets).find("lacks its 'phdr' chunk"), std::string::npos);

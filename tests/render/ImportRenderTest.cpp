@@ -50,7 +50,7 @@ TEST(ImportRender, ImportedSoundFontPlaysAtItsPitchLoopsAndEndsWithoutClick) {
     TempDir dir;
     for (bool vorbis : {false, true}) {
         SCOPED_TRACE(vorbis ? "SF3" : "SF2");
-        const fs::path source = dir.Write(vorbis ? "piano.sf3" : "piano.sf2", BuildSoundFont(TestPianoSpec(vorbis)));
+        const fs::path source = dir.Write(vorbis ? "piano.sf3" : "piano.sf2", BuildSoundFont(TestPianoRecipe(vorbis)));
         const fs::path sets = dir.path() / (vorbis ? "sets3" : "sets2");
         const CommandResult imported = RunNorvkeys({"import", source.string(), "-o", sets.string(), "--quiet"});
         ASSERT_EQ(imported.exitCode, 0) << imported.output;
@@ -97,7 +97,7 @@ TEST(ImportRender, ImportedSoundFontPlaysAtItsPitchLoopsAndEndsWithoutClick) {
 
 TEST(ImportRender, CommandListsPresetsAndFailsNamingTheFile) {
     TempDir dir;
-    const fs::path source = dir.Write("piano.sf2", BuildSoundFont(TestPianoSpec()));
+    const fs::path source = dir.Write("piano.sf2", BuildSoundFont(TestPianoRecipe()));
     CommandResult r = RunNorvkeys({"import", source.string(), "--list"});
     ASSERT_EQ(r.exitCode, 0) << r.output;
     EXPECT_NE(r.output.find("0:0       4        Test Piano  (imported without --preset)"), std::string::npos) << r.output;
@@ -109,7 +109,7 @@ TEST(ImportRender, CommandListsPresetsAndFailsNamingTheFile) {
     EXPECT_FALSE(fs::exists(dir.path() / "sets" / "Drums.wti"));
     EXPECT_TRUE(!fs::exists(dir.path() / "sets") || fs::is_empty(dir.path() / "sets"));
 
-    const fs::path cut = dir.Write("cut.sf2", BuildSoundFont(TestPianoSpec()).substr(0, 3000));
+    const fs::path cut = dir.Write("cut.sf2", BuildSoundFont(TestPianoRecipe()).substr(0, 3000));
     r = RunNorvkeys({"import", cut.string(), "-o", (dir.path() / "sets").string()});
     EXPECT_NE(r.exitCode, 0);
     EXPECT_NE(r.output.find("cut.sf2: the RIFF header claims"), std::string::npos) << r.output;

@@ -52,7 +52,7 @@ sf_count_t SinkWrite(const void* in, sf_count_t n, void* u) {
 }
 sf_count_t SinkTell(void* u) { return static_cast<Sink*>(u)->At; }
 
-std::string Vorbis(const SfSampleSpec& s) {
+std::string Vorbis(const SfSampleRecipe& s) {
     SF_VIRTUAL_IO io = {SinkLength, SinkSeek, SinkRead, SinkWrite, SinkTell};
     Sink sink;
     SF_INFO info{};
@@ -68,9 +68,9 @@ std::string Vorbis(const SfSampleSpec& s) {
     return sink.Bytes;
 }
 
-std::string Gens(const std::vector<SfZoneSpec>& zones, std::string& bags, uint32_t& genIndex) {
+std::string Gens(const std::vector<SfZoneRecipe>& zones, std::string& bags, uint32_t& genIndex) {
     std::string gens;
-    for (const SfZoneSpec& z : zones) {
+    for (const SfZoneRecipe& z : zones) {
         bags += Le16(genIndex) + Le16(0);
         for (const SfGen& g : z.Gens) gens += Le16(g.Oper) + Le16(g.Amount), ++genIndex;
     }
@@ -86,11 +86,11 @@ std::vector<int16_t> SinePoints(double hz, int rate, int frames, double amplitud
     return p;
 }
 
-std::string BuildSoundFont(const SoundFontSpec& spec) {
+std::string BuildSoundFont(const SoundFontRecipe& recipe) {
     std::string smpl, shdr;
-    for (const SfSampleSpec& s : spec.Samples) {
+    for (const SfSampleRecipe& s : recipe.Samples) {
         uint32_t start, end, loopStart = s.LoopStart, loopEnd = s.LoopEnd;
-        if (spec.Vorbis) {
+        if (recipe.Vorbis) {
             start = static_cast<uint32_t>(smpl.size());
             smpl += Vorbis(s);
             end = static_cast<uint32_t>(smpl.size());
@@ -104,13 +104,13 @@ std::string BuildSoundFont(const SoundFontSpec& spec) {
         }
         shdr += Name20(s.Name) + Le32(start) + Le32(end) + Le32(loopStart) + Le32(loopEnd) + Le32(static_cast<uint32_t>(s.Rate)) +
                 std::string(1, static_cast<char>(s.Root)) + std::string(1, static_cast<char>(s.Correction)) +
-                Le16(s.Link) + Le16(static_cast<uint16_t>(s.Type | (spec.Vorbis ? 0x10 : 0)));
+                Le16(s.Link) + Le16(static_cast<uint16_t>(s.Type | (recipe.Vorbis ? 0x10 : 0)));
     }
     shdr += Name20("EOS") + std::string(26, '\0');
 
     std::string inst, ibag, igen;
     uint32_t bag = 0, gen = 0;
-    for (const SfInstrumentSpec& in : spec.Instruments) {
+    for (const SfInstrumentRecipe& in : recipe.Instruments) {
         inst += Name20(in.Name) + Le16(bag);
         igen += Gens(in.Zones, ibag, gen);
         bag += static_cast<uint32_t>(in.Zones.size());
@@ -121,7 +121,7 @@ std::string BuildSoundFont(const SoundFontSpec& spec) {
 
     std::string phdr, pbag, pgen;
     bag = gen = 0;
-    for (const SfPresetSpec& p : spec.Presets) {
+    for (const SfPresetRecipe& p : recipe.Presets) {
         phdr += Name20(p.Name) + Le16(static_cast<uint16_t>(p.Program)) + Le16(static_cast<uint16_t>(p.Bank)) + Le16(bag) +
                 std::string(12, '\0');
         pgen += Gens(p.Zones, pbag, gen);
@@ -132,7 +132,7 @@ std::string BuildSoundFont(const SoundFontSpec& spec) {
     pgen += std::string(4, '\0');
     const std::string mod(10, '\0');
 
-    const std::string info = "INFO" + Chunk("ifil", Le16(spec.Vorbis ? 3 : 2) + Le16(spec.Vorbis ? 1 : 4)) +
+    const std::string info = "INFO" + Chunk("ifil", Le16(recipe.Vorbis ? 3 : 2) + Le16(recipe.Vorbis ? 1 : 4)) +
                              Chunk("INAM", "Test Bank") + Chunk("IENG", "Test Engineer");
     const std::string sdta = "sdta" + Chunk("smpl", smpl);
     const std::string pdta = "pdta" + Chunk("phdr", phdr) + Chunk("pbag", pbag) + Chunk("pmod", mod) +

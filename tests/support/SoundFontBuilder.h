@@ -15,7 +15,7 @@ struct SfGen {
     static SfGen Range(uint16_t oper, int lo, int hi) { return {oper, static_cast<uint16_t>(lo | (hi << 8))}; }
 };
 
-struct SfSampleSpec {
+struct SfSampleRecipe {
     std::string Name;
     std::vector<int16_t> Points;
     int Rate = 44100;
@@ -26,29 +26,29 @@ struct SfSampleSpec {
     uint16_t Link = 0;
 };
 
-struct SfZoneSpec {
+struct SfZoneRecipe {
     std::vector<SfGen> Gens;  // the terminal generator (instrument, sampleID) last, as the format asks
 };
 
-struct SfInstrumentSpec {
+struct SfInstrumentRecipe {
     std::string Name;
-    std::vector<SfZoneSpec> Zones;
+    std::vector<SfZoneRecipe> Zones;
 };
 
-struct SfPresetSpec {
+struct SfPresetRecipe {
     std::string Name;
     int Bank = 0, Program = 0;
-    std::vector<SfZoneSpec> Zones;
+    std::vector<SfZoneRecipe> Zones;
 };
 
-struct SoundFontSpec {
-    std::vector<SfSampleSpec> Samples;
-    std::vector<SfInstrumentSpec> Instruments;
-    std::vector<SfPresetSpec> Presets;
+struct SoundFontRecipe {
+    std::vector<SfSampleRecipe> Samples;
+    std::vector<SfInstrumentRecipe> Instruments;
+    std::vector<SfPresetRecipe> Presets;
     bool Vorbis = false;  // SF3: each sample an Ogg Vorbis stream
 };
 
-std::string BuildSoundFont(const SoundFontSpec& spec);
+std::string BuildSoundFont(const SoundFontRecipe& recipe);
 
 // A sine of `hz` at `rate`, peak `amplitude` (full scale 32767).
 std::vector<int16_t> SinePoints(double hz, int rate, int frames, double amplitude);

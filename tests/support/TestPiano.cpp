@@ -10,18 +10,18 @@ enum : uint16_t {
     kInstrument = 41, kScaleTuning = 56,
 };
 
-SfSampleSpec Looped(const std::string& name, double hz, double peak, int root, uint16_t type = 1, uint16_t link = 0) {
-    SfSampleSpec s{name, SinePoints(hz, P::kRate, P::kLoopEnd, peak), P::kRate, root, 0, P::kLoopStart, P::kLoopEnd,
+SfSampleRecipe Looped(const std::string& name, double hz, double peak, int root, uint16_t type = 1, uint16_t link = 0) {
+    SfSampleRecipe s{name, SinePoints(hz, P::kRate, P::kLoopEnd, peak), P::kRate, root, 0, P::kLoopStart, P::kLoopEnd,
                    type, link};
     return s;
 }
 
 }  // namespace
 
-SoundFontSpec TestPianoSpec(bool vorbis) {
-    SoundFontSpec spec;
-    spec.Vorbis = vorbis;
-    spec.Samples = {
+SoundFontRecipe TestPianoRecipe(bool vorbis) {
+    SoundFontRecipe recipe;
+    recipe.Vorbis = vorbis;
+    recipe.Samples = {
         Looped("low soft", P::kLowHz, P::kLowSoftPeak, 48),
         Looped("low loud", P::kLowHz, P::kLowLoudPeak, 48),
         {"high soft", SinePoints(P::kHighHz, P::kRate, P::kUnloopedFrames, P::kHighPeak), P::kRate, 72, 0, 0, 0, 1, 0},
@@ -30,23 +30,23 @@ SoundFontSpec TestPianoSpec(bool vorbis) {
     };
     const auto zone = [](int loKey, int hiKey, int loVel, int hiVel, int sample, bool looped, int attenuation = 0,
                          int fine = 0) {
-        return SfZoneSpec{{SfGen::Range(kKeyRange, loKey, hiKey), SfGen::Range(kVelRange, loVel, hiVel),
+        return SfZoneRecipe{{SfGen::Range(kKeyRange, loKey, hiKey), SfGen::Range(kVelRange, loVel, hiVel),
                            SfGen::Value(kAttenuation, attenuation), SfGen::Value(kFineTune, fine),
                            SfGen::Value(kSampleModes, looped ? 1 : 0), SfGen::Value(kSampleId, sample)}};
     };
     const int tune = static_cast<int>(P::kTuneCents);
-    spec.Instruments = {
+    recipe.Instruments = {
         {"Piano",
          {zone(0, 59, 1, 80, 0, true), zone(0, 59, 81, 127, 1, true, static_cast<int>(10 * P::kAttenuationDb)),
           zone(60, 127, 1, 80, 2, false, 0, tune), zone(60, 127, 81, 127, 3, true, 0, tune),
           zone(60, 127, 81, 127, 4, true, 0, tune)}},
-        {"Kit", {SfZoneSpec{{SfGen::Value(kScaleTuning, 0), SfGen::Value(kSampleId, 2)}}}},
+        {"Kit", {SfZoneRecipe{{SfGen::Value(kScaleTuning, 0), SfGen::Value(kSampleId, 2)}}}},
     };
-    spec.Presets = {
-        {"Drums", 128, 0, {SfZoneSpec{{SfGen::Value(kInstrument, 1)}}}},
-        {"Test Piano", 0, 0, {SfZoneSpec{{SfGen::Value(kInstrument, 0)}}}},
+    recipe.Presets = {
+        {"Drums", 128, 0, {SfZoneRecipe{{SfGen::Value(kInstrument, 1)}}}},
+        {"Test Piano", 0, 0, {SfZoneRecipe{{SfGen::Value(kInstrument, 0)}}}},
     };
-    return spec;
+    return recipe;
 }
 
 }  // namespace norv::test

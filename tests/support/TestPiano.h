@@ -31,6 +31,6 @@ struct TestPiano {
 
 // The preset "Test Piano" at 0:0, and "Drums" at 128:0 whose zones do not
 // follow the keys.
-SoundFontSpec TestPianoSpec(bool vorbis = false);
+SoundFontRecipe TestPianoRecipe(bool vorbis = false);
 
 }  // namespace norv::test
