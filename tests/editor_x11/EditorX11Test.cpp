@@ -49,18 +49,6 @@ fs::path MakeBundle(const fs::path& root) {
     return root / "NorvKeys.so";
 }
 
-int DifferingPixels(cairo_surface_t* a, cairo_surface_t* b) {
-    const int w = cairo_image_surface_get_width(a), h = cairo_image_surface_get_height(a);
-    if (w != cairo_image_surface_get_width(b) || h != cairo_image_surface_get_height(b)) return -1;
-    int n = 0;
-    for (int y = 0; y < h; ++y) {
-        const auto* ra = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(a) + y * cairo_image_surface_get_stride(a));
-        const auto* rb = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(b) + y * cairo_image_surface_get_stride(b));
-        for (int x = 0; x < w; ++x) n += (ra[x] & 0xFFFFFF) != (rb[x] & 0xFFFFFF);
-    }
-    return n;
-}
-
 // Whether an override-redirect window (an open menu) shows within a few seconds.
 bool WaitForMenu(const std::string& display) {
     ::Display* x = XOpenDisplay(display.c_str());
@@ -125,7 +113,7 @@ TEST_F(EditorX11, APersonPlaysTurnsAndChoosesWithTheMouse) {
         std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> onscreen(
             test::GrabWindow(Display(), panel), cairo_surface_destroy);
         ASSERT_NE(onscreen, nullptr);
-        differing = DifferingPixels(offscreen.get(), onscreen.get());
+        differing = test::DifferingPixels(offscreen.get(), onscreen.get());
         if (differing != 0) std::this_thread::sleep_for(100ms);
     }
     EXPECT_EQ(differing, 0);

@@ -195,6 +195,18 @@ bool Xdotool(const std::string& display, const std::vector<std::string>& argsIn)
     return WaitFor(pid, std::chrono::seconds(10)) == 0;
 }
 
+int DifferingPixels(cairo_surface_t* a, cairo_surface_t* b) {
+    const int w = cairo_image_surface_get_width(a), h = cairo_image_surface_get_height(a);
+    if (w != cairo_image_surface_get_width(b) || h != cairo_image_surface_get_height(b)) return -1;
+    int n = 0;
+    for (int y = 0; y < h; ++y) {
+        const auto* ra = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(a) + y * cairo_image_surface_get_stride(a));
+        const auto* rb = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(b) + y * cairo_image_surface_get_stride(b));
+        for (int x = 0; x < w; ++x) n += (ra[x] & 0xFFFFFF) != (rb[x] & 0xFFFFFF);
+    }
+    return n;
+}
+
 cairo_surface_t* GrabWindow(const std::string& display, unsigned long window) {
     ::Display* x = XOpenDisplay(display.c_str());
     if (!x) return nullptr;

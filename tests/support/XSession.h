@@ -64,6 +64,9 @@ private:
 // Runs xdotool with `args` on `display`; true when it succeeded.
 bool Xdotool(const std::string& display, const std::vector<std::string>& args);
 
+// How many pixels of two same-sized images differ in colour; -1 when their sizes differ.
+int DifferingPixels(cairo_surface_t* a, cairo_surface_t* b);
+
 // The window's pixels as the server shows them (a cairo RGB24 image; the
 // caller destroys it); nullptr when the window cannot be read.
 cairo_surface_t* GrabWindow(const std::string& display, unsigned long window);

@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "base/Cp936.h"
-#include "host/EditorWindow.h"
 #include "host/HostServices.h"
 #include "tools/norvkeys/Commands.h"
 #include "tools/norvkeys/Interrupt.h"
+#include "tools/norvkeys/PanelWindow.h"
 #include "tools/norvkeys/SetChoice.h"
 
 namespace norv::tool {
@@ -31,20 +31,6 @@ struct EditorOptions {
 
 constexpr int kRate = 44100;
 
-// Hints carry the host's formatting marks ("^b", "^a") and progress texts a
-// "^." and a letter for the bar; a status line shows the text alone.
-std::string WithoutMarks(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '^' && i + 1 < text.size()) {
-            i += text[i + 1] == '.' && i + 2 < text.size() ? 2 : 1;
-            continue;
-        }
-        out += text[i];
-    }
-    return out;
-}
-
 // The host of the editor window: what the instance tells it goes to the log,
 // one line per event, so scripts and tests can follow.
 class EditorHost : public host::Host {
@@ -56,15 +42,12 @@ public:
         // The instance's own value at this moment shows the order of the two calls.
         const intptr_t before = Plug ? Plug->HandleParameter(index, 0, ParamFlag::Get) : 0;
         host::Host::NotifyParamChanged(tag, index, value);
-        Log("param " + std::to_string(index) + " " + std::to_string(value) + " instance " + std::to_string(before));
+        LogEvent("param " + std::to_string(index) + " " + std::to_string(value) + " instance " + std::to_string(before));
     }
     intptr_t HostDispatch(intptr_t tag, intptr_t opcode, intptr_t index, intptr_t value) override {
         if (opcode == HostOpcode::RunParamMenuItem)
-            Log("menu-item " + std::to_string(index) + " " + std::to_string(value));
+            LogEvent("menu-item " + std::to_string(index) + " " + std::to_string(value));
         return host::Host::HostDispatch(tag, opcode, index, value);
-    }
-    static void Log(const std::string& line) {
-        std::cout << line << std::endl;  // flushed: a reader may wait for it
     }
 };
 
@@ -124,20 +107,12 @@ void RunEditor(const CommonOptions& common, const EditorOptions& o) {
         return;
     }
 
-    host::EditorWindow window("Norv Keys", o.Scale);
-    host.MainWindow = window.Handle();
-    plug->HostCommand(PlugCommand::SetEditorParent, 0, window.Handle());
-    window.FitPanel(plug->EditorHandle);
-    window.Show();
-    char id[32];
-    std::snprintf(id, sizeof id, "0x%lx", static_cast<unsigned long>(plug->EditorHandle));
-    EditorHost::Log(std::string("panel ") + id);
-    EditorHost::Log("set " + CurrentSetName(plug));
+    PanelWindow panel(host, plug, o.Scale);
 
     host.OnKeyboardNote = [&](intptr_t, int key, int velocity) {
         if (velocity > 0) {
             host.StartVoice(plug, 0, key, velocity / 100.0f, velocity / 100.0f, 0, 100.0f * (key - 60));
-            EditorHost::Log("note-on " + std::to_string(key) + " " + std::to_string(velocity));
+            LogEvent("note-on " + std::to_string(key) + " " + std::to_string(velocity));
             return;
         }
         for (host::HostVoice* v : host.Voices(plug))
@@ -145,40 +120,15 @@ void RunEditor(const CommonOptions& common, const EditorOptions& o) {
                 v->KeyDown = false;
                 host.ReleaseVoice(v);
             }
-        EditorHost::Log("note-off " + std::to_string(key));
+        LogEvent("note-off " + std::to_string(key));
     };
 
     InterruptGuard interrupt;
     SilentPlayer player(host, plug);
-    int resizes = host.EditorResizes;
-    size_t statusCount = host.StatusTexts.size();
-    int locks = host.ProcessingLocks;
-    std::string hint;
     // The panel's own connection is pumped from here: often while the mouse
     // is on it, seldom when nothing can happen but key notices and hints.
-    while (!interrupt.Interrupted() && window.Pump(window.PointerInside() || !host.Voices(plug).empty() ? 10 : 40)) {
-        plug->IdleUpdate();
+    while (!interrupt.Interrupted() && panel.Pump(panel.PointerInside() || !host.Voices(plug).empty() ? 10 : 40))
         player.Advance();
-        if (host.EditorResizes != resizes) {
-            resizes = host.EditorResizes;
-            window.FitPanel(plug->EditorHandle);
-        }
-        if (host.StatusTexts.size() != statusCount) {
-            statusCount = host.StatusTexts.size();
-            window.SetStatus(WithoutMarks(DisplayText(host.StatusTexts.back())));
-        }
-        if (const auto it = host.LastHint.find(plug->HostTag); it != host.LastHint.end() && it->second != hint) {
-            hint = it->second;
-            window.SetStatus(WithoutMarks(DisplayText(hint)));
-        }
-        // A set switch takes the processing lock.
-        if (host.ProcessingLocks != locks) {
-            locks = host.ProcessingLocks;
-            EditorHost::Log("set " + CurrentSetName(plug));
-        }
-    }
-    plug->HostCommand(PlugCommand::SetEditorParent, 0, 0);
-    host.DestroyInstance(plug);
 }
 
 void AddEditorCommand(CLI::App& app, CommonOptions& common) {

@@ -1,0 +1,68 @@
+// norvkeys play on a display of its own (Xvfb): the window shows the panel
+// as the off-screen drawing does, and the panel's keyboard is heard at the
+// player's outputs.
+#include <gtest/gtest.h>
+
+#include <cairo.h>
+
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "play/JackRig.h"
+#include "support/TempDir.h"
+#include "support/XSession.h"
+
+namespace norv {
+namespace {
+
+using namespace std::chrono_literals;
+using test::ChildProgram;
+using Surface = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;
+
+TEST(PlayWindow, ShowsThePanelAndItsKeysSound) {
+    if (!test::FindProgram("Xvfb") || !test::FindProgram("xdotool")) GTEST_SKIP() << "Xvfb or xdotool missing";
+    test::XvfbServer display;
+    ASSERT_FALSE(display.Display().empty()) << "Xvfb did not start";
+    test::JackServer server;
+    ASSERT_FALSE(server.Name().empty()) << "jackd did not start";
+    test::TempDir dir;
+
+    ChildProgram player({NORV_BUILD_DIR "/norvkeys", "play", "--no-connect", "--server", server.Name()},
+                        display.Display());
+    const auto client = player.WaitForLine("client ", std::chrono::seconds(30));
+    ASSERT_TRUE(client) << "the player did not come up";
+    const auto panelLine = player.WaitForLine("panel ");
+    ASSERT_TRUE(panelLine);
+    const unsigned long panel = std::stoul(panelLine->substr(6), nullptr, 16);
+
+    const std::string png = (dir.path() / "shot.png").string();
+    ChildProgram shot({NORV_BUILD_DIR "/norvkeys", "editor", "--screenshot", png}, "");
+    ASSERT_EQ(shot.Wait(), 0);
+    Surface offscreen(cairo_image_surface_create_from_png(png.c_str()), cairo_surface_destroy);
+    ASSERT_EQ(cairo_surface_status(offscreen.get()), CAIRO_STATUS_SUCCESS);
+    // The window may still be painting on a busy machine: look again for a while.
+    int differing = -1;
+    for (int tries = 0; tries < 50 && differing != 0; ++tries) {
+        Surface onscreen(test::GrabWindow(display.Display(), panel), cairo_surface_destroy);
+        ASSERT_NE(onscreen, nullptr);
+        differing = test::DifferingPixels(offscreen.get(), onscreen.get());
+        if (differing != 0) std::this_thread::sleep_for(100ms);
+    }
+    EXPECT_EQ(differing, 0);
+
+    // Key 48 under the mouse (the first C of the keyboard well at 29, 160), held while listening.
+    test::Probe probe(server.Name());
+    ASSERT_TRUE(probe.ConnectTo(client->substr(7)));
+    EXPECT_EQ(probe.ListenPeak(4800), 0.0f);
+    ASSERT_TRUE(test::Xdotool(display.Display(), {"mousemove", "34", "170", "mousedown", "1"}));
+    ASSERT_TRUE(player.WaitForLine("note-on 48 "));
+    // Struck near the top of the key: softly.
+    EXPECT_GT(probe.ListenPeak(24000), 0.001f);
+    ASSERT_TRUE(test::Xdotool(display.Display(), {"mouseup", "1"}));
+    EXPECT_EQ(player.WaitForLine("note-"), "note-off 48");
+    EXPECT_EQ(player.Stop(), 0);
+}
+
+}  // namespace
+}  // namespace norv
