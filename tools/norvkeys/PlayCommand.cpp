@@ -3,6 +3,7 @@
 // links it to a MIDI controller. --state keeps the instance and the links
 // from one run to the next.
 #include <chrono>
+#include <cmath>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -35,8 +36,7 @@ using Clock = std::chrono::steady_clock;
 
 // The panel is pumped often while the mouse is on it or controllers move
 // knobs, seldom otherwise.
-void RunWindow(play::PlaySession& session, double scale, const InterruptGuard& interrupt) {
-    PanelWindow panel(session.Host(), session.Plug(), scale);
+void RunWindow(PanelWindow& panel, play::PlaySession& session, const InterruptGuard& interrupt) {
     session.Host().Notice = [&panel](const std::string& text) { panel.SetStatus(text); };
     auto lastControl = Clock::now() - std::chrono::seconds(1);
     while (!interrupt.Interrupted() && !session.Client().ServerGone()) {
@@ -78,18 +78,25 @@ void RunPlay(const CommonOptions& common, const PlayOptions& o) {
                               : "note-off " + std::to_string(key));
     };
 
+    // The window before the sound: without a display nothing starts.
+    std::optional<PanelWindow> panel;
+    if (!o.Headless) {
+        plug->HostCommand(PlugCommand::SetEditorScale, 0, static_cast<intptr_t>(std::lround(o.Scale * 100)));
+        panel.emplace(session.Host(), plug, o.Scale);
+    }
     session.Start();
     if (o.Connect)
         for (const std::string& c : session.Client().ConnectPhysical()) LogEvent("connected " + c);
 
     {
         InterruptGuard interrupt;
-        if (o.Headless)
-            RunHeadless(session, interrupt);
+        if (panel)
+            RunWindow(*panel, session, interrupt);
         else
-            RunWindow(session, o.Scale, interrupt);
+            RunHeadless(session, interrupt);
     }
     session.Stop();
+    panel.reset();
     session.Host().OnKeyboardNote = nullptr;
 
     if (!o.State.empty()) SaveState(o.State, session);
