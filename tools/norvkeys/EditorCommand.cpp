@@ -1,19 +1,16 @@
 // norvkeys editor: the instrument's panel in a window of this host, or drawn
 // off-screen into a PNG. Notes from the panel's keyboard start voices like any
-// note; until a live audio output exists they play silently and are logged.
+// note; they play silently and are logged (`norvkeys play` is the one that sounds).
 #include <unistd.h>
 
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
-#include <iostream>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "base/Cp936.h"
 #include "host/HostServices.h"
 #include "tools/norvkeys/Commands.h"
 #include "tools/norvkeys/Interrupt.h"

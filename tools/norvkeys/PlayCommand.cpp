@@ -117,8 +117,10 @@ void AddPlayCommand(CLI::App& app, CommonOptions& common) {
     cmd->add_option("--state", o->State,
                     "Player state file: restored at start when it exists, saved at exit (the instrument's settings "
                     "and MIDI links)");
-    cmd->add_option("--polyphony", o->Polyphony, "Most voices at once (default: the instrument's own)")
-        ->check(CLI::Range(1, 4096));
+    cmd->add_option("--polyphony", o->Polyphony,
+                    "Most voices sounding at once; a note beyond them ends the quietest (default: the instrument's "
+                    "own; 0: no limit)")
+        ->check(CLI::Range(0, 4096));
     cmd->add_option("--scale", o->Scale, "Size of the panel: device pixels per panel pixel (1 to 4, e.g. 1.5 or 2)")
         ->capture_default_str()
         ->check(CLI::Range(0.5, 4.0));

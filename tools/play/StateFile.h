@@ -7,6 +7,8 @@
 //   link 4 1 74                     knob 4 follows controller 74 on channel 1 (1..16)
 // Exactly one instance line; any number of link lines. A later version of
 // the format is refused rather than half read.
+//
+// Any thread: the functions keep no state of their own.
 #pragma once
 
 #include <cstdint>
