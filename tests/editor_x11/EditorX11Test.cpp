@@ -49,27 +49,6 @@ fs::path MakeBundle(const fs::path& root) {
     return root / "NorvKeys.so";
 }
 
-// Whether an override-redirect window (an open menu) shows within a few seconds.
-bool WaitForMenu(const std::string& display) {
-    ::Display* x = XOpenDisplay(display.c_str());
-    if (!x) return false;
-    bool found = false;
-    for (int tries = 0; tries < 100 && !found; ++tries) {
-        Window root, parent, *children = nullptr;
-        unsigned n = 0;
-        if (XQueryTree(x, DefaultRootWindow(x), &root, &parent, &children, &n)) {
-            for (unsigned i = 0; i < n && !found; ++i) {
-                XWindowAttributes a;
-                found = XGetWindowAttributes(x, children[i], &a) && a.override_redirect && a.map_state == IsViewable;
-            }
-            if (children) XFree(children);
-        }
-        if (!found) std::this_thread::sleep_for(50ms);
-    }
-    XCloseDisplay(x);
-    return found;
-}
-
 class EditorX11 : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { server_ = new test::XvfbServer; }
@@ -135,7 +114,7 @@ TEST_F(EditorX11, APersonPlaysTurnsAndChoosesWithTheMouse) {
     // A right click on the tune knob shows the reset item, a separator and
     // the host's items; the second host item runs with index 8, value 1.
     ASSERT_TRUE(Do({"mousemove", "321", "82", "click", "3"}));
-    ASSERT_TRUE(WaitForMenu(Display()));
+    ASSERT_TRUE(test::WaitForMenu(Display()));
     ASSERT_TRUE(Do({"mousemove", "340", "141", "click", "1"}));
     EXPECT_EQ(editor.WaitForLine("menu-item"), "menu-item 8 1");
 

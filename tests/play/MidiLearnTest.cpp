@@ -113,6 +113,24 @@ TEST_F(MidiLearn, ALearnedControllerMovesTheKnobAcrossASaveAndARestart) {
     EXPECT_EQ(KnobOf(*again), play::PlayerHost::KnobValue(kKnob, 100));
 }
 
+// A set switch holds the processing lock from the GUI thread: those periods
+// are silence and counted, and the held note sounds again after.
+TEST_F(MidiLearn, PeriodsUnderASetSwitchAreSilentAndCounted) {
+    auto s = Start(std::nullopt, "switcher");
+    test::Probe probe(server_.Name());
+    ASSERT_TRUE(probe.ConnectTo(s->Client().Name()));
+    probe.Send(0x90, 60, 100);
+    EXPECT_GT(probe.ListenPeak(4800), 0.01f);
+    EXPECT_EQ(s->Live().SkippedPeriods(), 0);
+    const int locks = s->Host().ProcessingLocks;
+    s->Host().LockProcessing();
+    EXPECT_EQ(probe.ListenPeak(4800), 0.0f);
+    s->Host().UnlockProcessing();
+    EXPECT_GE(s->Live().SkippedPeriods(), 4800 / 256);
+    EXPECT_EQ(s->Host().ProcessingLocks, locks + 1) << "the panel's window names the set again";
+    EXPECT_GT(probe.ListenPeak(4800), 0.001f);
+}
+
 TEST(MidiLinks, OneControllerOneKnobAndTheNoteSideKeepsItsOwn) {
     play::MidiLinks links(kParamCount);
     EXPECT_TRUE(links.Link({1, 0, 74}));

@@ -1,6 +1,7 @@
 // norvkeys play on a display of its own (Xvfb): the window shows the panel
-// as the off-screen drawing does, and the panel's keyboard is heard at the
-// player's outputs.
+// as the off-screen drawing does, the panel's keyboard is heard at the
+// player's outputs, and a knob's menu links it to a controller, which the
+// state file keeps.
 #include <gtest/gtest.h>
 
 #include <cairo.h>
@@ -9,9 +10,11 @@
 #include <string>
 #include <thread>
 
+#include "engine/Parameters.h"
 #include "play/JackRig.h"
 #include "support/TempDir.h"
 #include "support/XSession.h"
+#include "tools/play/StateFile.h"
 
 namespace norv {
 namespace {
@@ -20,7 +23,7 @@ using namespace std::chrono_literals;
 using test::ChildProgram;
 using Surface = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;
 
-TEST(PlayWindow, ShowsThePanelAndItsKeysSound) {
+TEST(PlayWindow, ShowsThePanelItsKeysSoundAndItsKnobsLearn) {
     if (!test::FindProgram("Xvfb") || !test::FindProgram("xdotool")) GTEST_SKIP() << "Xvfb or xdotool missing";
     test::XvfbServer display;
     ASSERT_FALSE(display.Display().empty()) << "Xvfb did not start";
@@ -28,8 +31,10 @@ TEST(PlayWindow, ShowsThePanelAndItsKeysSound) {
     ASSERT_FALSE(server.Name().empty()) << "jackd did not start";
     test::TempDir dir;
 
-    ChildProgram player({NORV_BUILD_DIR "/norvkeys", "play", "--no-connect", "--server", server.Name()},
-                        display.Display());
+    const std::string state = (dir.path() / "player.state").string();
+    ChildProgram player(
+        {NORV_BUILD_DIR "/norvkeys", "play", "--no-connect", "--server", server.Name(), "--state", state},
+        display.Display());
     const auto client = player.WaitForLine("client ", std::chrono::seconds(30));
     ASSERT_TRUE(client) << "the player did not come up";
     const auto panelLine = player.WaitForLine("panel ");
@@ -61,7 +66,19 @@ TEST(PlayWindow, ShowsThePanelAndItsKeysSound) {
     EXPECT_GT(probe.ListenPeak(24000), 0.001f);
     ASSERT_TRUE(test::Xdotool(display.Display(), {"mouseup", "1"}));
     EXPECT_EQ(player.WaitForLine("note-"), "note-off 48");
+
+    // The decay knob's menu: the reset item, a separator, then "MIDI learn".
+    ASSERT_TRUE(test::Xdotool(display.Display(), {"mousemove", "34", "82", "click", "3"}));
+    ASSERT_TRUE(test::WaitForMenu(display.Display()));
+    ASSERT_TRUE(test::Xdotool(display.Display(), {"mousemove", "53", "121", "click", "1"}));
+    ASSERT_EQ(player.WaitForLine("learning "), "learning 0");
+    probe.Send(0xB0, 74, 127);
+    EXPECT_EQ(player.WaitForLine("learn "), "learn 0 1 74");
+    EXPECT_EQ(player.WaitForLine("param 0 "), "param 0 " + std::to_string(kParams[kDecay].Max));
     EXPECT_EQ(player.Stop(), 0);
+    const auto saved = play::ReadPlayStateFile(state, kParamCount);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->Links, (std::vector<play::MidiLink>{{kDecay, 0, 74}}));
 }
 
 }  // namespace

@@ -195,6 +195,26 @@ bool Xdotool(const std::string& display, const std::vector<std::string>& argsIn)
     return WaitFor(pid, std::chrono::seconds(10)) == 0;
 }
 
+bool WaitForMenu(const std::string& display) {
+    ::Display* x = XOpenDisplay(display.c_str());
+    if (!x) return false;
+    bool found = false;
+    for (int tries = 0; tries < 100 && !found; ++tries) {
+        Window root, parent, *children = nullptr;
+        unsigned n = 0;
+        if (XQueryTree(x, DefaultRootWindow(x), &root, &parent, &children, &n)) {
+            for (unsigned i = 0; i < n && !found; ++i) {
+                XWindowAttributes a;
+                found = XGetWindowAttributes(x, children[i], &a) && a.override_redirect && a.map_state == IsViewable;
+            }
+            if (children) XFree(children);
+        }
+        if (!found) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    XCloseDisplay(x);
+    return found;
+}
+
 int DifferingPixels(cairo_surface_t* a, cairo_surface_t* b) {
     const int w = cairo_image_surface_get_width(a), h = cairo_image_surface_get_height(a);
     if (w != cairo_image_surface_get_width(b) || h != cairo_image_surface_get_height(b)) return -1;

@@ -64,6 +64,9 @@ private:
 // Runs xdotool with `args` on `display`; true when it succeeded.
 bool Xdotool(const std::string& display, const std::vector<std::string>& args);
 
+// Whether an override-redirect window (an open menu) shows within a few seconds.
+bool WaitForMenu(const std::string& display);
+
 // How many pixels of two same-sized images differ in colour; -1 when their sizes differ.
 int DifferingPixels(cairo_surface_t* a, cairo_surface_t* b);
 
