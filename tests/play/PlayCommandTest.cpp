@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "engine/Parameters.h"
@@ -55,6 +56,20 @@ TEST(PlayCommand, ANoteFromJackMidiIsHeardAndNothingBeforeIt) {
     ASSERT_TRUE(saved);
     EXPECT_FALSE(saved->Instance.empty());
     EXPECT_TRUE(saved->Links.empty());
+}
+
+TEST(PlayCommand, AServerThatGoesAwayEndsItWithAnErrorAndTheStateKept) {
+    auto server = std::make_unique<test::JackServer>();
+    ASSERT_FALSE(server->Name().empty()) << "jackd did not start";
+    test::TempDir dir;
+    const fs::path state = dir.path() / "player.state";
+    ChildProgram player({NORV_BUILD_DIR "/norvkeys", "play", "--headless", "--no-connect", "--server", server->Name(),
+                         "--state", state.string()},
+                        "");
+    ASSERT_TRUE(player.WaitForLine("set ", std::chrono::seconds(30))) << "the player did not come up";
+    server.reset();
+    EXPECT_EQ(player.Wait(), 1);
+    EXPECT_TRUE(play::ReadPlayStateFile(state.string(), kParamCount));
 }
 
 TEST(PlayCommand, WithoutAServerSaysSoAndNamesIt) {

@@ -13,9 +13,9 @@ namespace {
 
 thread_local bool tInProcess = false;
 
-// libjack reports a failed connection on stderr; the reason is ours to give.
+// libjack's own reports (a missing server, a lost socket) would come on
+// top of ours, which name the server and what it means for the player.
 void Quiet(const char*) {}
-void ToStderr(const char* message) { std::fprintf(stderr, "norvkeys: JACK: %s\n", message); }
 
 struct PortList {
     const char** Names;
@@ -39,10 +39,10 @@ std::string ServerName(const JackOptions& options) {
 JackPlayerClient::JackPlayerClient(const JackOptions& options) : server_(ServerName(options)) {
     jack_status_t status{};
     jack_set_error_function(Quiet);
+    jack_set_info_function(Quiet);
     const int flags = JackNoStartServer | (options.Server.empty() ? 0 : JackServerName);
     client_ = jack_client_open(options.ClientName.c_str(), static_cast<jack_options_t>(flags), &status,
                                options.Server.c_str());
-    jack_set_error_function(ToStderr);
     if (!client_) {
         if (status & JackServerFailed)
             throw std::runtime_error("no JACK server is running (server \"" + server_ + "\"); start one, e.g. jackd -d alsa");
