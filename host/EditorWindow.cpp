@@ -3,7 +3,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <cairo-xlib.h>
+#include <cairo.h>
 #include <pango/pangocairo.h>
 #include <poll.h>
 
@@ -22,20 +22,20 @@ struct EditorWindow::Impl {
     std::string status;
     bool open = true;
     bool pointerInside = false;
-    cairo_device_t* device = nullptr;  // cairo's state for the connection, finished before it closes
 
     int StatusHeight() const { return static_cast<int>(std::lround(20 * scale)); }
 
+    // Drawn into an image and put to the window with Xlib: cairo's own state
+    // for the connection would keep cached fonts past the connection's end.
+    // Needs a 24-bit visual (any current display); others show no status line.
     void DrawStatus() {
         const int w = width, h = StatusHeight();
-        cairo_surface_t* target =
-            cairo_xlib_surface_create(display, window, DefaultVisual(display, DefaultScreen(display)), w,
-                                      panelHeight + h);
-        if (!device) device = cairo_device_reference(cairo_surface_get_device(target));
-        cairo_t* cr = cairo_create(target);
-        cairo_rectangle(cr, 0, panelHeight, w, h);
+        const int screen = DefaultScreen(display);
+        if (DefaultDepth(display, screen) != 24) return;
+        cairo_surface_t* line = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
+        cairo_t* cr = cairo_create(line);
         cairo_set_source_rgb(cr, 0.16, 0.16, 0.17);
-        cairo_fill(cr);
+        cairo_paint(cr);
         PangoLayout* layout = pango_cairo_create_layout(cr);
         PangoFontDescription* font = pango_font_description_from_string("DejaVu Sans");
         pango_font_description_set_absolute_size(font, 11 * scale * PANGO_SCALE);
@@ -47,11 +47,23 @@ struct EditorWindow::Impl {
         int tw = 0, th = 0;
         pango_layout_get_pixel_size(layout, &tw, &th);
         cairo_set_source_rgb(cr, 0.85, 0.85, 0.82);
-        cairo_move_to(cr, 6 * scale, panelHeight + (h - th) / 2.0);
+        cairo_move_to(cr, 6 * scale, (h - th) / 2.0);
         pango_cairo_show_layout(cr, layout);
         g_object_unref(layout);
         cairo_destroy(cr);
-        cairo_surface_destroy(target);
+        cairo_surface_flush(line);
+
+        XImage* image = XCreateImage(display, DefaultVisual(display, screen), 24, ZPixmap, 0,
+                                     reinterpret_cast<char*>(cairo_image_surface_get_data(line)),
+                                     static_cast<unsigned>(w), static_cast<unsigned>(h), 32,
+                                     cairo_image_surface_get_stride(line));
+        if (image) {
+            XPutImage(display, window, DefaultGC(display, screen), image, 0, 0, 0, panelHeight,
+                      static_cast<unsigned>(w), static_cast<unsigned>(h));
+            image->data = nullptr;  // cairo's
+            XDestroyImage(image);
+        }
+        cairo_surface_destroy(line);
         XFlush(display);
     }
 };
@@ -78,10 +90,6 @@ EditorWindow::EditorWindow(const std::string& title, double scale) : impl_(std::
 }
 
 EditorWindow::~EditorWindow() {
-    if (impl_->device) {
-        cairo_device_finish(impl_->device);
-        cairo_device_destroy(impl_->device);
-    }
     XDestroyWindow(impl_->display, impl_->window);
     XCloseDisplay(impl_->display);
 }

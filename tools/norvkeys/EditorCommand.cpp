@@ -7,10 +7,12 @@
 #include <cmath>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "host/EditorWindow.h"
 #include "host/HostServices.h"
 #include "tools/norvkeys/Commands.h"
 #include "tools/norvkeys/Interrupt.h"
@@ -89,6 +91,7 @@ void SaveScreenshot(TQuirraPlug* plug, const std::string& file) {
 
 void RunEditor(const CommonOptions& common, const EditorOptions& o) {
     const ChosenSet chosen = ResolveSet(common.Plugin, o.Set);
+    std::optional<host::EditorWindow> window;  // outlives the instance
     EditorHost host(chosen.Plugin);
     host.MenuItems = {{"Print value", 0}, {"Print name", 0}};
     TQuirraPlug* plug = host.CreateInstance();
@@ -104,7 +107,8 @@ void RunEditor(const CommonOptions& common, const EditorOptions& o) {
         return;
     }
 
-    PanelWindow panel(host, plug, o.Scale);
+    window.emplace("Norv Keys", o.Scale);
+    PanelWindow panel(*window, host, plug);
 
     host.OnKeyboardNote = [&](intptr_t, int key, int velocity) {
         if (velocity > 0) {

@@ -27,8 +27,8 @@ std::string WithoutMarks(const std::string& text) {
 
 void LogEvent(const std::string& line) { std::cout << line << std::endl; }
 
-PanelWindow::PanelWindow(host::Host& host, TQuirraPlug* plug, double scale)
-    : host_(host), plug_(plug), window_("Norv Keys", scale), resizes_(host.EditorResizes),
+PanelWindow::PanelWindow(host::EditorWindow& window, host::Host& host, TQuirraPlug* plug)
+    : window_(window), host_(host), plug_(plug), resizes_(host.EditorResizes),
       statusCount_(host.StatusTexts.size()), locks_(host.ProcessingLocks) {
     host_.MainWindow = window_.Handle();
     plug_->HostCommand(PlugCommand::SetEditorParent, 0, window_.Handle());

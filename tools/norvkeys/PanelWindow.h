@@ -15,10 +15,11 @@ namespace norv::tool {
 // One line on standard output, flushed: a reader may be waiting for it.
 void LogEvent(const std::string& line);
 
+// The window outlives the instance: an instance that ends after its host's
+// X connection closed leaves some of cairo's state behind.
 class PanelWindow {
 public:
-    // Throws std::runtime_error when no display can be opened.
-    PanelWindow(host::Host& host, TQuirraPlug* plug, double scale);
+    PanelWindow(host::EditorWindow& window, host::Host& host, TQuirraPlug* plug);
     // Takes the panel out of the window again.
     ~PanelWindow();
     PanelWindow(const PanelWindow&) = delete;
@@ -32,9 +33,9 @@ public:
     void SetStatus(const std::string& utf8) { window_.SetStatus(utf8); }
 
 private:
+    host::EditorWindow& window_;
     host::Host& host_;
     TQuirraPlug* plug_;
-    host::EditorWindow window_;
     int resizes_;
     size_t statusCount_;
     int locks_;

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "engine/Parameters.h"
+#include "host/EditorWindow.h"
 #include "tools/norvkeys/AtomicFile.h"
 #include "tools/norvkeys/Commands.h"
 #include "tools/norvkeys/Interrupt.h"
@@ -67,6 +68,7 @@ void RunPlay(const CommonOptions& common, const PlayOptions& o) {
     if (!o.State.empty()) initial = play::ReadPlayStateFile(o.State, kParamCount);
     auto stats = o.Stats.empty() ? nullptr : std::make_unique<play::CallbackStats>();
 
+    std::optional<host::EditorWindow> window;  // outlives the instance
     play::PlaySession session(chosen.Plugin, o.Jack, initial, stats.get());
     LogEvent("client " + session.Client().Name());
     TQuirraPlug* plug = session.Plug();
@@ -82,7 +84,8 @@ void RunPlay(const CommonOptions& common, const PlayOptions& o) {
     std::optional<PanelWindow> panel;
     if (!o.Headless) {
         plug->HostCommand(PlugCommand::SetEditorScale, 0, static_cast<intptr_t>(std::lround(o.Scale * 100)));
-        panel.emplace(session.Host(), plug, o.Scale);
+        window.emplace("Norv Keys", o.Scale);
+        panel.emplace(*window, session.Host(), plug);
     }
     session.Start();
     if (o.Connect)

@@ -17,6 +17,12 @@ thread_local bool tInProcess = false;
 // top of ours, which name the server and what it means for the player.
 void Quiet(const char*) {}
 
+std::string StatusText(jack_status_t status) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%x", static_cast<unsigned>(status));
+    return hex;
+}
+
 struct PortList {
     const char** Names;
     explicit PortList(const char** names) : Names(names) {}
@@ -47,11 +53,7 @@ JackPlayerClient::JackPlayerClient(const JackOptions& options) : server_(ServerN
         if (status & JackServerFailed)
             throw std::runtime_error("no JACK server is running (server \"" + server_ + "\"); start one, e.g. jackd -d alsa");
         throw std::runtime_error("JACK server \"" + server_ + "\" refused client \"" + options.ClientName +
-                                 "\" (status 0x" + [&] {
-                                     char hex[16];
-                                     std::snprintf(hex, sizeof hex, "%x", static_cast<unsigned>(status));
-                                     return std::string(hex);
-                                 }() + ")");
+                                 "\" (status " + StatusText(status) + ")");
     }
     left_ = jack_port_register(client_, "out_left", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput | JackPortIsTerminal, 0);
     right_ = jack_port_register(client_, "out_right", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput | JackPortIsTerminal, 0);
