@@ -43,8 +43,8 @@ void PlayerHost::HearControl(const host::MidiMessage& m) {
             break;
         case HeardControl::Refused:
             if (Notice)
-                Notice("Controller " + std::to_string(controller) +
-                       " cannot be linked (it belongs to the notes); move another for " + ParamName(heard.Param));
+                Notice("Controller " + std::to_string(controller) + " cannot be linked; move another for " +
+                       ParamName(heard.Param));
             break;
         case HeardControl::Moved:
             MoveKnob(heard.Param, KnobValue(heard.Param, value));
@@ -113,7 +113,6 @@ intptr_t PlayerHost::HostDispatch(intptr_t tag, intptr_t opcode, intptr_t index,
 void PlayerHost::NotifyParamChanged(intptr_t, intptr_t index, intptr_t value) {
     // Not kept in a list: a linked controller may move a knob for hours.
     if (KnownParam(index)) LastParamValue[static_cast<size_t>(index)] = static_cast<int>(value);
-    ++ParamNotices;
     Log("param " + std::to_string(index) + " " + std::to_string(value));
 }
 

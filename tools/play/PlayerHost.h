@@ -42,7 +42,6 @@ public:
 
     // Knob moves and linked moves told to this host, per parameter (GUI thread).
     std::array<int, kParamCount> LastParamValue{};
-    int ParamNotices = 0;
 
 private:
     const THostMenuItem* MenuItem(int param, int item);
