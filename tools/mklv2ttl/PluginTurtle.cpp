@@ -160,7 +160,7 @@ std::string PluginTurtle(const PluginFacts& facts) {
            "\n"
            "    a ui:X11UI ;\n"
            "    ui:binary <" + kBinary + "> ;\n"
-           "    lv2:requiredFeature ui:parent, urid:map, <http://lv2plug.in/ns/ext/instance-access> ;\n"
+           "    lv2:requiredFeature ui:parent, urid:map ;\n"
            "    lv2:optionalFeature ui:resize, ui:idleInterface ;\n"
            "    lv2:extensionData ui:idleInterface ;\n"
            "    ui:portNotification [\n"
