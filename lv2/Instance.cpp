@@ -7,9 +7,9 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "lv2/GuiThread.h"
 #include "host/StateStream.h"
 #include "lv2/AtomEvents.h"
+#include "lv2/GuiThread.h"
 #include "lv2/Protocol.h"
 
 namespace norv::lv2 {
@@ -32,7 +32,6 @@ Instance::Instance(double rate, const std::string& bundlePath, const HostFeature
       logger_(features.Logger),
       schedule_(features.Schedule),
       uris_(*features.Map),
-      rate_(rate),
       stats_(StatsFile(), rate) {
     host_ = std::make_unique<host::Host>(bundle_ + "NorvKeys.so");
     plug_ = host_->CreateInstance();

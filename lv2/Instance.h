@@ -69,7 +69,6 @@ private:
     LV2_Log_Logger logger_;
     const LV2_Worker_Schedule* schedule_;
     Uris uris_;
-    double rate_;
     std::unique_ptr<host::Host> host_;
     TQuirraPlug* plug_ = nullptr;
     std::unique_ptr<host::LivePlayer> player_;
