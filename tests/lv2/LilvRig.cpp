@@ -144,6 +144,14 @@ void Lv2Instance::Midi(uint32_t frame, uint8_t status, uint8_t data1, uint8_t da
     lv2_atom_forge_write(&forge_, bytes, 3);
 }
 
+void Lv2Instance::RawEvent(uint32_t frame, LV2_URID type, const void* body, uint32_t size, uint32_t claimedSize) {
+    lv2_atom_forge_frame_time(&forge_, frame);
+    const LV2_Atom_Forge_Ref ref = lv2_atom_forge_atom(&forge_, size, type);
+    lv2_atom_forge_write(&forge_, body, size);
+    lv2_atom_forge_pad(&forge_, size);
+    if (claimedSize) lv2_atom_forge_deref(&forge_, ref)->size = claimedSize;
+}
+
 void Lv2Instance::PatchSet(const std::string& utf8) {
     UridMap& u = world_.Urids();
     LV2_Atom_Forge_Frame frame;

@@ -94,6 +94,9 @@ public:
     // Messages for the next Render's first run, at `frame` of it.
     void Midi(uint32_t frame, uint8_t status, uint8_t data1, uint8_t data2);
     void PatchSet(const std::string& utf8);
+    // Any atom as an event; `claimedSize` other than 0 is written as its
+    // size afterwards, as a broken host might.
+    void RawEvent(uint32_t frame, LV2_URID type, const void* body, uint32_t size, uint32_t claimedSize = 0);
     void PatchGet();
 
     // Runs blocks of `block` frames (the queued messages go with the first)
