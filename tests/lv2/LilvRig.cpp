@@ -148,7 +148,6 @@ void Lv2Instance::RawEvent(uint32_t frame, LV2_URID type, const void* body, uint
     lv2_atom_forge_frame_time(&forge_, frame);
     const LV2_Atom_Forge_Ref ref = lv2_atom_forge_atom(&forge_, size, type);
     lv2_atom_forge_write(&forge_, body, size);
-    lv2_atom_forge_pad(&forge_, size);
     if (claimedSize) lv2_atom_forge_deref(&forge_, ref)->size = claimedSize;
 }
 
