@@ -76,7 +76,17 @@ void Instance::Activate() {
 }
 
 void Instance::Deactivate() {
-    // Nothing may ring on when the host starts the instance again.
+    // Nothing may ring on, nor a pedal stay down, when the host starts the
+    // instance again. A busy lock keeps the messages for the next period.
+    float none[1] = {};
+    player_->Begin(none, none, 0);
+    for (uint8_t channel = 0; channel < 16; ++channel) {
+        const uint8_t reset[3] = {static_cast<uint8_t>(0xB0 | channel), 121, 0};
+        const uint8_t allOff[3] = {static_cast<uint8_t>(0xB0 | channel), 123, 0};
+        player_->Midi(0, reset, 3);
+        player_->Midi(0, allOff, 3);
+    }
+    player_->End();
     plug_->HostCommand(PlugCommand::EndAllVoices, 0, 0);
 }
 

@@ -129,6 +129,11 @@ Lv2Instance::~Lv2Instance() {
     lilv_instance_free(instance_);
 }
 
+void Lv2Instance::Restart() {
+    lilv_instance_deactivate(instance_);
+    lilv_instance_activate(instance_);
+}
+
 void Lv2Instance::SetControl(const std::string& symbol, float value) { controls_.at(symbols_.at(symbol)) = value; }
 float Lv2Instance::Control(const std::string& symbol) const { return controls_.at(symbols_.at(symbol)); }
 

@@ -87,6 +87,9 @@ public:
     bool Ok() const { return instance_ != nullptr; }
     LilvInstance* Get() const { return instance_; }
 
+    // Deactivates and activates again, as a host does when it stops and starts.
+    void Restart();
+
     // A control port's value, by its symbol.
     void SetControl(const std::string& symbol, float value);
     float Control(const std::string& symbol) const;

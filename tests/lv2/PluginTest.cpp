@@ -121,6 +121,24 @@ TEST_F(Lv2PluginTest, NotesSoundAtTheirPitchThenDieAway) {
     }
 }
 
+TEST_F(Lv2PluginTest, ARestartedInstanceHasNoNoteNorPedalLeft) {
+    auto in = Make();
+    Stereo s;
+    in->Midi(0, 0xB0, 64, 127);
+    in->Midi(1, 0x90, 60, 100);
+    in->Render(kSecond / 4, 256, s.left, s.right);
+    in->Restart();
+    in->Midi(0, 0x90, 67, 100);
+    in->Render(kSecond / 4, 256, s.left, s.right);
+    in->Midi(0, 0x80, 67, 0);
+    in->Render(kSecond / 2, 256, s.left, s.right);
+    const double held = Rms(s.left, kSecond / 2 - kSecond / 10, kSecond / 2);
+    const double after = Rms(s.left, s.left.size() - kSecond / 10, s.left.size());
+    EXPECT_GT(held, 0.01);
+    // Released, it is a few thousandths of that; held by a pedal, a tenth.
+    EXPECT_LT(after, 0.03 * held) << "the pedal held on past the restart";
+}
+
 TEST_F(Lv2PluginTest, AMovedControlPortChangesTheSoundFromThatBlockOn) {
     auto steady = Make();
     auto moved = Make();
