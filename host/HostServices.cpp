@@ -26,15 +26,31 @@ void BalanceGains(float pan, float volume, float& left, float& right) {
     right = volume * (1.0f + std::min(pan, 0.0f));
 }
 
-Host::Host(const std::string& pluginPath)
-    : HostPath(DataFolder()), library_(std::make_unique<PluginLibrary>(pluginPath)), create_(library_->Create()) {
-    HostVersion = kHostVersion;
-    HostAppWindow = 0;
+Host::Host(const std::string& pluginPath) : Host(std::make_unique<PluginLibrary>(pluginPath)) {}
+
+Host::Host(CreatePlugInstanceFn create) : HostPath(DataFolder()), create_(create) { Init(); }
+
+Host::Host(std::unique_ptr<PluginLibrary> library)
+    : HostPath(DataFolder()), library_(std::move(library)), create_(library_->Create()) {
+    Init();
 }
 
-Host::Host(CreatePlugInstanceFn create) : HostPath(DataFolder()), create_(create) {
+void Host::Init() {
     HostVersion = kHostVersion;
     HostAppWindow = 0;
+    pool_ = std::make_unique<HostVoice[]>(kVoiceCapacity);
+    for (size_t i = 0; i < kVoiceCapacity; ++i) PutFree(&pool_[i]);
+}
+
+void Host::PutFree(HostVoice* voice) {
+    voice->InUse = false;
+    voice->Older = nullptr;
+    voice->Newer = nullptr;
+    if (freeNewest_)
+        freeNewest_->Newer = voice;
+    else
+        freeOldest_ = voice;
+    freeNewest_ = voice;
 }
 
 Host::~Host() {
@@ -59,7 +75,13 @@ void Host::DestroyInstance(TQuirraPlug* plug) {
 
 HostVoice* Host::StartVoice(TQuirraPlug* plug, int channel, int key, float initVolume, float curVolume, float pan,
                             float curPitch) {
-    auto voice = std::make_unique<HostVoice>();
+    std::lock_guard lock(processing_);
+    HostVoice* voice = freeOldest_;
+    if (!voice) return nullptr;
+    freeOldest_ = voice->Newer;
+    if (!freeOldest_) freeNewest_ = nullptr;
+    *voice = HostVoice{};
+    voice->Serial = ++serial_;
     voice->Plug = plug;
     voice->Channel = channel;
     voice->Key = key;
@@ -68,15 +90,21 @@ HostVoice* Host::StartVoice(TQuirraPlug* plug, int channel, int key, float initV
     voice->CurVolume = curVolume;
     voice->CurPan = pan;
     voice->CurPitch = curPitch;
-    std::lock_guard lock(processing_);
-    voice->Handle = plug->StartVoice(voice.get(), reinterpret_cast<intptr_t>(voice.get()));
-    if (voice->Handle == -1) return nullptr;
-    voices_.push_back(std::move(voice));
-    return voices_.back().get();
+    voice->Handle = plug->StartVoice(voice, reinterpret_cast<intptr_t>(voice));
+    if (voice->Handle == -1) {
+        PutFree(voice);
+        return nullptr;
+    }
+    voice->InUse = true;
+    voice->Older = newest_;
+    (newest_ ? newest_->Newer : oldest_) = voice;
+    newest_ = voice;
+    return voice;
 }
 
 void Host::ReleaseVoice(HostVoice* voice) {
     std::lock_guard lock(processing_);
+    if (!voice->InUse) return;
     voice->KeyDown = false;
     if (voice->Released) return;
     voice->Released = true;
@@ -85,6 +113,7 @@ void Host::ReleaseVoice(HostVoice* voice) {
 
 void Host::KillVoice(HostVoice* voice) {
     std::lock_guard lock(processing_);
+    if (!voice->InUse) return;
     TQuirraPlug* plug = voice->Plug;
     intptr_t handle = voice->Handle;
     Forget(voice);
@@ -93,13 +122,37 @@ void Host::KillVoice(HostVoice* voice) {
 
 std::vector<HostVoice*> Host::Voices(TQuirraPlug* plug) const {
     std::vector<HostVoice*> r;
-    for (const auto& v : voices_)
-        if (v->Plug == plug) r.push_back(v.get());
+    ForEachVoice(plug, [&](HostVoice* v) { r.push_back(v); });
     return r;
 }
 
+size_t Host::CollectVoices(TQuirraPlug* plug, std::span<VoiceRef> out) const {
+    size_t n = 0;
+    ForEachVoice(plug, [&](HostVoice* v) {
+        if (n < out.size()) out[n++] = {v, v->Serial};
+    });
+    return n;
+}
+
+size_t Host::VoiceCount(TQuirraPlug* plug) const {
+    size_t n = 0;
+    ForEachVoice(plug, [&](HostVoice*) { ++n; });
+    return n;
+}
+
 void Host::Forget(HostVoice* voice) {
-    voices_.remove_if([voice](const std::unique_ptr<HostVoice>& v) { return v.get() == voice; });
+    (voice->Older ? voice->Older->Newer : oldest_) = voice->Newer;
+    (voice->Newer ? voice->Newer->Older : newest_) = voice->Older;
+    PutFree(voice);
+}
+
+HostVoice* Host::Owned(intptr_t voiceTag) {
+    const auto address = static_cast<uintptr_t>(voiceTag);
+    const auto first = reinterpret_cast<uintptr_t>(pool_.get());
+    const uintptr_t bytes = kVoiceCapacity * sizeof(HostVoice);
+    if (address < first || address - first >= bytes || (address - first) % sizeof(HostVoice) != 0) return nullptr;
+    HostVoice* voice = &pool_[(address - first) / sizeof(HostVoice)];
+    return voice->InUse ? voice : nullptr;
 }
 
 void Host::RenderBlock(TQuirraPlug* plug, float* interleaved, int32_t frames) {
@@ -150,9 +203,8 @@ void Host::NotifyParamChanged(intptr_t tag, intptr_t index, intptr_t value) { Pa
 void Host::DisplayHint(intptr_t tag, const char* text) { LastHint[tag] = text ? text : ""; }
 
 void Host::NotifyVoiceEnded(intptr_t voiceTag, intptr_t code) {
-    auto* voice = reinterpret_cast<HostVoice*>(voiceTag);
-    auto it = std::find_if(voices_.begin(), voices_.end(), [voice](const auto& v) { return v.get() == voice; });
-    if (it == voices_.end()) return;
+    HostVoice* voice = Owned(voiceTag);
+    if (!voice) return;
     if (static_cast<int32_t>(code) == -1) {
         KillVoice(voice);  // inside the call, as hosts do
     } else {

@@ -54,6 +54,8 @@ public:
 
     // Setup thread. `host` and `plug` outlive the player.
     LivePlayer(Host& host, TQuirraPlug* plug);
+    LivePlayer(const LivePlayer&) = delete;
+    LivePlayer& operator=(const LivePlayer&) = delete;
 
     // Audio thread. Starts a period of `frames` frames into `left` and
     // `right`. False when the processing lock was busy: the buffers are then
@@ -79,11 +81,9 @@ public:
 
 private:
     void RenderUntil(int32_t frame);
-    void Apply(const MidiMessage& m);
     void Deliver(const uint8_t* bytes, size_t size);
 
     Host& host_;
-    TQuirraPlug* plug_;
     Performer performer_;
     std::array<float, 2 * kChunkFrames> chunk_{};
     float* left_ = nullptr;
@@ -96,6 +96,7 @@ private:
     // Note-offs and pedal lifts of a skipped period, for the next one.
     std::array<MidiMessage, 256> deferred_{};
     size_t deferredCount_ = 0;
+    bool releaseAll_ = false;
     std::atomic<int64_t> skipped_{0};
     std::atomic<int64_t> periods_{0};
 };

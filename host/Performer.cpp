@@ -11,7 +11,8 @@ bool ValidData(int value) { return value >= 0 && value <= 127; }
 
 }  // namespace
 
-Performer::Performer(Host& host, TQuirraPlug* plug) : host_(host), plug_(plug) {}
+Performer::Performer(Host& host, TQuirraPlug* plug)
+    : host_(host), plug_(plug), scratch_(std::make_unique<VoiceRef[]>(Host::kVoiceCapacity)) {}
 
 void Performer::Apply(const MidiEvent& event) {
     switch (event.type) {
@@ -32,11 +33,12 @@ void Performer::Apply(const MidiEvent& event) {
     }
 }
 
-std::vector<HostVoice*> Performer::VoicesOn(int channel) const {
-    std::vector<HostVoice*> r;
-    for (HostVoice* v : host_.Voices(plug_))
-        if (v->Channel == channel) r.push_back(v);
-    return r;
+template <class F>
+void Performer::EachVoiceOn(int channel, F&& f) {
+    // A snapshot first: the calls made for one voice may end others.
+    const size_t n = host_.CollectVoices(plug_, {scratch_.get(), Host::kVoiceCapacity});
+    for (size_t i = 0; i < n; ++i)
+        if (scratch_[i].Live() && scratch_[i].Voice->Channel == channel) f(scratch_[i].Voice);
 }
 
 void Performer::NoteOn(int channel, int key, int velocity) {
@@ -45,8 +47,9 @@ void Performer::NoteOn(int channel, int key, int velocity) {
         NoteOff(channel, key);
         return;
     }
-    for (HostVoice* v : VoicesOn(channel))
+    EachVoiceOn(channel, [&](HostVoice* v) {
         if (v->Key == key && !v->Released) host_.ReleaseVoice(v);
+    });
 
     const ChannelState& ch = channels_[static_cast<size_t>(channel)];
     const float init = InitVolumeOf(velocity);
@@ -59,30 +62,31 @@ void Performer::NoteOn(int channel, int key, int velocity) {
 void Performer::NoteOff(int channel, int key) {
     if (!ValidChannel(channel) || !ValidData(key)) return;
     const bool pedal = channels_[static_cast<size_t>(channel)].Sustain;
-    for (HostVoice* v : VoicesOn(channel)) {
-        if (v->Key != key || !v->KeyDown) continue;
+    EachVoiceOn(channel, [&](HostVoice* v) {
+        if (v->Key != key || !v->KeyDown) return;
         if (pedal)
             v->KeyDown = false;  // the pedal holds it until it goes up
         else
             host_.ReleaseVoice(v);
-    }
+    });
 }
 
 void Performer::ReleaseHeldByPedal(int channel) {
-    for (HostVoice* v : VoicesOn(channel))
+    EachVoiceOn(channel, [&](HostVoice* v) {
         if (!v->KeyDown && !v->Released) host_.ReleaseVoice(v);
+    });
 }
 
 void Performer::AllNotesOff(int channel) {
     // As note-offs for every key: a pedal that is down keeps holding them (MIDI 1.0).
     const bool pedal = channels_[static_cast<size_t>(channel)].Sustain;
-    for (HostVoice* v : VoicesOn(channel)) {
-        if (!v->KeyDown) continue;  // already let go: released, or held by the pedal
+    EachVoiceOn(channel, [&](HostVoice* v) {
+        if (!v->KeyDown) return;  // already let go: released, or held by the pedal
         if (pedal)
             v->KeyDown = false;
         else
             host_.ReleaseVoice(v);
-    }
+    });
 }
 
 void Performer::ControlChange(int channel, int controller, int value) {
@@ -128,13 +132,13 @@ void Performer::PitchBend(int channel, int bend) {
 
 void Performer::UpdateVoices() {
     std::lock_guard lock(host_.ProcessingMutex());
-    for (HostVoice* v : host_.Voices(plug_)) {
-        if (!ValidChannel(v->Channel)) continue;  // started by someone else (an on-screen keyboard)
+    host_.ForEachVoice(plug_, [&](HostVoice* v) {
+        if (!ValidChannel(v->Channel)) return;  // started by someone else (an on-screen keyboard)
         const ChannelState& ch = channels_[static_cast<size_t>(v->Channel)];
         v->CurVolume = CurVolumeOf(v->InitVolume, ch);
         v->CurPan = PanPosition(ch.Pan);
         v->CurPitch = CurPitchOf(v->Key, ch);
-    }
+    });
 }
 
 void Performer::RenderBlock(float* interleaved, int32_t frames) {
@@ -143,6 +147,6 @@ void Performer::RenderBlock(float* interleaved, int32_t frames) {
     peak_ = std::max(peak_, LiveVoices());
 }
 
-size_t Performer::LiveVoices() const { return host_.Voices(plug_).size(); }
+size_t Performer::LiveVoices() const { return host_.VoiceCount(plug_); }
 
 }  // namespace norv::host

@@ -18,11 +18,13 @@
 // - Reset all controllers (CC121) centres the bend, sets expression to 127
 //   and lifts the pedal (releasing what it held); volume and pan stay.
 //
-// All calls come from the thread that renders (a tool's main thread).
+// All calls come from the thread that renders (a tool's main thread, or a
+// live host's audio thread); none allocates.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "host/ChannelState.h"
@@ -64,13 +66,15 @@ public:
     TQuirraPlug* Plug() const { return plug_; }
 
 private:
-    std::vector<HostVoice*> VoicesOn(int channel) const;
+    template <class F>
+    void EachVoiceOn(int channel, F&& f);
     void ReleaseHeldByPedal(int channel);
     void AllNotesOff(int channel);
 
     Host& host_;
     TQuirraPlug* plug_;
     std::array<ChannelState, kMidiChannels> channels_{};
+    std::unique_ptr<VoiceRef[]> scratch_;
     int64_t started_ = 0;
     int64_t refused_ = 0;
     size_t peak_ = 0;

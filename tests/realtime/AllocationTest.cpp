@@ -6,6 +6,7 @@
 #include <new>
 #include <vector>
 
+#include "host/LivePlayer.h"
 #include "support/PluginFixture.h"
 #include "support/TestSets.h"
 
@@ -114,6 +115,50 @@ TEST_F(Realtime, TheNotePathAndTheRenderAllocateNothing) {
     EXPECT_EQ(tAllocations, 0);
     EXPECT_GT(p->Engine.VoiceCount(), 32);  // stolen voices wait for the host's kill
     p->KillAllVoices();
+}
+
+// A live host's periods: MIDI in, the note side, the pieces of the render.
+TEST_F(Realtime, LivePeriodsAllocateNothing) {
+    if (!NORV_COUNT_ALLOCATIONS) GTEST_SKIP() << "the sanitizers own the allocator in this build";
+    WriteTestSet(dir.path() / "WavTables", TestSetOptions{});
+    TTestPlug* p = NewInstance();
+    p->HostCommand(PlugCommand::SetSampleRate, 0, 48000);
+    p->HandleEvent(PlugEvent::SetPolyphony, 64, 0);
+    host::LivePlayer player(*host, p);
+    std::vector<float> left(4096), right(4096);
+    const uint8_t warm[3] = {0x90, 60, 100};
+    player.Begin(left.data(), right.data(), 4096);
+    player.Midi(0, warm, 3);
+    player.End();
+
+    tAllocations = 0;
+    tCounting = true;
+    for (int k = 0; k < 400; ++k) {
+        const int32_t frames = k % 9 == 0 ? 1500 : 64;
+        const auto key = static_cast<uint8_t>(30 + k * 7 % 60);
+        const uint8_t on[3] = {static_cast<uint8_t>(0x90 | (k % 3)), key, static_cast<uint8_t>(20 + k % 100)};
+        const uint8_t off[3] = {static_cast<uint8_t>(0x80 | (k % 3)), static_cast<uint8_t>(30 + (k + 20) * 7 % 60), 0};
+        const uint8_t pedal[3] = {0xB0, 64, static_cast<uint8_t>(k % 40 < 20 ? 127 : 0)};
+        const uint8_t bend[3] = {0xE1, static_cast<uint8_t>(k % 128), 0x50};
+        const uint8_t volume[3] = {0xB2, 7, static_cast<uint8_t>(k % 128)};
+        const uint8_t allOff[3] = {0xB1, 123, 0};
+        if (k % 5 == 0) player.PanelNote(72 + k % 12, k % 10 == 0 ? 90 : 0);
+        player.Begin(left.data(), right.data(), frames);
+        player.Midi(0, on, 3);
+        player.Midi(10, off, 3);
+        player.Midi(20, pedal, 3);
+        player.Midi(30, bend, 3);
+        player.Midi(40, volume, 3);
+        if (k % 50 == 49) player.Midi(50, allOff, 3);
+        player.End();
+        host::MidiMessage m;
+        while (player.PopControl(m)) {
+        }
+    }
+    tCounting = false;
+    EXPECT_EQ(tAllocations, 0);
+    EXPECT_GT(player.Notes().VoicesStarted(), 400);
+    EXPECT_GT(player.Notes().PeakVoices(), 32u);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "editor/SynthForm.h"
+#include "host/LivePlayer.h"
 #include "support/PluginFixture.h"
 #include "support/TestSets.h"
 #include "wavetable/WavTables.h"
@@ -59,6 +60,49 @@ TEST_F(Threads, RenderWhileTheEditorChangesThings) {
     stop = true;
     audio.join();
     EXPECT_GT(blocks.load(), 0);
+    EXPECT_TRUE(p->CurrentTable()->Loaded);
+}
+
+// A live host: the audio thread only tries the lock, the GUI thread switches
+// sets, plays the panel's keys and reads controllers back.
+TEST_F(Threads, LivePeriodsWhileTheEditorSwitchesSets) {
+    TestSetOptions a;
+    WriteTestSet(dir.path() / "WavTables", a);
+    TestSetOptions b;
+    b.Name = "Second";
+    b.FileBase = "second";
+    b.Frames = 3000;
+    WriteTestSet(dir.path() / "WavTables", b);
+    TTestPlug* p = NewInstance();
+    p->HostCommand(PlugCommand::SetSampleRate, 0, 48000);
+    host::LivePlayer player(*host, p);
+
+    std::atomic<bool> stop{false};
+    std::thread audio([&] {
+        std::vector<float> left(300), right(300);
+        for (int k = 0; !stop.load(); ++k) {
+            const uint8_t on[3] = {0x90, static_cast<uint8_t>(36 + k % 48), 90};
+            const uint8_t off[3] = {0x80, static_cast<uint8_t>(36 + (k + 40) % 48), 0};
+            const uint8_t cc[3] = {0xB0, 1, static_cast<uint8_t>(k % 128)};
+            player.Begin(left.data(), right.data(), 64 + k % 200);
+            player.Midi(3, on, 3);
+            player.Midi(9, off, 3);
+            player.Midi(20, cc, 3);
+            player.End();
+        }
+    });
+    int controls = 0;
+    for (int round = 0; round < 120 && !HasFailure(); ++round) {
+        player.PanelNote(60 + round % 12, round % 2 ? 0 : 80);
+        if (round % 6 == 0) p->Form()->WavetableCombo->ChooseEntry(round / 6 % 2);
+        host::MidiMessage m;
+        while (player.PopControl(m)) ++controls;
+        std::this_thread::yield();
+    }
+    stop = true;
+    audio.join();
+    EXPECT_GT(player.Periods(), 0);
+    EXPECT_GT(controls, 0);
     EXPECT_TRUE(p->CurrentTable()->Loaded);
 }
 

@@ -1,8 +1,8 @@
-// Stands in for the LV2 plug-in's lock while the UI is built without it.
 #include "lv2/GuiThread.h"
 
 namespace norv::lv2 {
 
+// Any thread. One for the whole binary: every instance and its UI share it.
 std::recursive_mutex& GuiThreadLock() {
     static std::recursive_mutex lock;
     return lock;

@@ -1,0 +1,44 @@
+// Choosing a sound set by name from outside the editor. The instance shows
+// its library only through its state: a state naming a set makes it load
+// that set. So a set is chosen by restoring a state that names it and holds
+// the instance's present parameter values.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "host/HostServices.h"
+
+namespace norv::lv2 {
+
+// A UTF-8 set name as it travels between run() and the worker: fixed size,
+// so run() copies it without allocating.
+struct SetName {
+    static constexpr size_t kCapacity = 512;  // a 254-byte code page 936 name, as UTF-8
+    uint32_t Size = 0;
+    char Bytes[kCapacity] = {};
+
+    // Cut at the capacity.
+    void Assign(std::string_view text);
+    std::string_view View() const { return {Bytes, Size}; }
+};
+
+// What run() asks the worker: choose a set, or only tell which one plays.
+struct SetRequest {
+    enum : uint32_t { Choose = 1, Tell = 2 } Kind = Tell;
+    SetName Name;
+};
+
+// Worker thread, under the GUI lock. Loads the set of `folder`'s library
+// whose name or label is `utf8` (either letter case), keeping the parameter
+// values. Returns false with the reason in `error` when no set is so named or
+// the set would not load; the instance then plays what it played.
+bool ChooseSetByName(host::Host& host, TQuirraPlug* plug, const std::string& folder, std::string_view utf8,
+                     std::string& error);
+
+// Any non-audio thread, under the GUI lock: the name of the set the instance plays, UTF-8.
+std::string PlayingSetName(TQuirraPlug* plug);
+
+}  // namespace norv::lv2
