@@ -3,7 +3,6 @@
 // turns knob drags, key clicks and set choices into port writes.
 #include <gtest/gtest.h>
 
-#include <cairo.h>
 #include <lv2/atom/atom.h>
 #include <lv2/atom/forge.h>
 #include <lv2/atom/util.h>
@@ -12,13 +11,13 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 
 #include "engine/Parameters.h"
 #include "lv2/Protocol.h"
+#include "lv2ui/PixelProbe.h"
+#include "lv2ui/TestBundle.h"
 #include "lv2ui/UiHarness.h"
 #include "support/TempDir.h"
 #include "support/XSession.h"
@@ -33,23 +32,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::PortWrite;
 using test::UiHarness;
-
-// The built LV2 bundle with a second set: a renamed copy of the default grand.
-std::string MakeBundle(const fs::path& root) {
-    const fs::path built = NORV_LV2_BUNDLE;
-    fs::create_directories(root / "WavTables");
-    for (const char* file : {"NorvKeysLv2.so", "NorvKeys.so"}) fs::create_symlink(built / file, root / file);
-    fs::create_directory_symlink(built / "Artwork", root / "Artwork");
-    const fs::path tables = built / "WavTables";
-    fs::create_directory_symlink(tables / "NorvGrand", root / "WavTables" / "NorvGrand");
-    fs::copy_file(tables / "default.wti", root / "WavTables" / "default.wti");
-    fs::copy_file(tables / "NorvGrand.wti", root / "WavTables" / "NorvGrand.wti");
-    std::ifstream in(tables / "NorvGrand.wti", std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    text.replace(text.find("name=Norv Grand"), 15, "name=Upright");
-    std::ofstream(root / "WavTables" / "Upright.wti", std::ios::binary) << text;
-    return root.string() + "/";
-}
 
 int OpenFds() {
     int n = 0;
@@ -108,20 +90,6 @@ std::vector<PortWrite> WritesTo(UiHarness& ui, uint32_t port) {
     return out;
 }
 
-std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> Grab(const std::string& display, uintptr_t w) {
-    return {test::GrabWindow(display, w), cairo_surface_destroy};
-}
-
-int DifferingPixelsNear(cairo_surface_t* a, cairo_surface_t* b, int cx, int cy, int radius) {
-    int n = 0;
-    for (int y = cy - radius; y <= cy + radius; ++y) {
-        const auto* ra = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(a) + y * cairo_image_surface_get_stride(a));
-        const auto* rb = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(b) + y * cairo_image_surface_get_stride(b));
-        for (int x = cx - radius; x <= cx + radius; ++x) n += (ra[x] & 0xFFFFFF) != (rb[x] & 0xFFFFFF);
-    }
-    return n;
-}
-
 class Lv2Ui : public ::testing::Test {
 protected:
     // One bundle for the whole suite: the instrument, once loaded, may stay
@@ -132,7 +100,7 @@ protected:
         // meanwhile; this one stays for the suite.
         if (!server_->Display().empty()) keeper_ = XOpenDisplay(server_->Display().c_str());
         dir_ = new test::TempDir;
-        bundle_ = MakeBundle(dir_->path() / "norv-keys.lv2");
+        bundle_ = test::MakeTwoSetBundle(dir_->path() / "norv-keys.lv2");
     }
     static void TearDownTestSuite() {
         if (keeper_) XCloseDisplay(keeper_);
@@ -193,7 +161,7 @@ TEST_F(Lv2Ui, HostValuesMoveKnobsAndDragsWriteTheirPorts) {
     UiHarness ui(bundle_);
     ASSERT_TRUE(ui.Instantiate());
     ui.IdleFor(300ms);
-    auto before = Grab(Display(), ui.Widget());
+    const test::Surface before = test::GrabSurface(Display(), ui.Widget());
     ASSERT_NE(before, nullptr);
 
     // The host sets decay to its lowest: the knob turns, nothing goes back.
@@ -201,11 +169,11 @@ TEST_F(Lv2Ui, HostValuesMoveKnobsAndDragsWriteTheirPorts) {
     ui.PortEvent(lv2::kFirstParam + kDecay, static_cast<float>(kParams[kDecay].Min));
     ui.IdleFor(200ms);
     EXPECT_TRUE(ui.Writes().empty());
-    auto after = Grab(Display(), ui.Widget());
+    const test::Surface after = test::GrabSurface(Display(), ui.Widget());
     ASSERT_NE(after, nullptr);
-    EXPECT_GT(DifferingPixelsNear(before.get(), after.get(), 34, 82, 14), 0);
+    EXPECT_GT(test::DifferingPixelsNear(before.get(), after.get(), 34, 82, 14), 0);
     // Tune, a knob elsewhere, stays as it was.
-    EXPECT_EQ(DifferingPixelsNear(before.get(), after.get(), 321, 82, 14), 0);
+    EXPECT_EQ(test::DifferingPixelsNear(before.get(), after.get(), 321, 82, 14), 0);
 
     // A small drag up on decay starts from where the host put it.
     ASSERT_TRUE(Do({"mousemove", "34", "82", "mousedown", "1"}));
@@ -301,6 +269,7 @@ TEST_F(Lv2Ui, FailuresAreCleanAndNothingLeaksOverManyOpenings) {
     ui.Idle();
     ui.Cleanup();
     const int fds = OpenFds();
+    const int windows = ui.WindowCount();
     for (int i = 0; i < 50; ++i) {
         ASSERT_TRUE(ui.Instantiate()) << i;
         EXPECT_EQ(ui.Idle(), 0);
@@ -309,6 +278,7 @@ TEST_F(Lv2Ui, FailuresAreCleanAndNothingLeaksOverManyOpenings) {
         EXPECT_EQ(ui.ChildCount(), 0) << i;
     }
     EXPECT_EQ(OpenFds(), fds);
+    EXPECT_EQ(ui.WindowCount(), windows);
 
     // The host destroys its window first: the UI says it is gone, and cleans up.
     ASSERT_TRUE(ui.Instantiate());

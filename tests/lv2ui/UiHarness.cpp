@@ -129,6 +129,20 @@ int UiHarness::ChildCount() {
     return static_cast<int>(n);
 }
 
+int UiHarness::WindowCount() {
+    XSync(x_, False);
+    std::function<int(::Window)> count = [&](::Window w) {
+        ::Window root, parent, *children = nullptr;
+        unsigned n = 0;
+        if (!XQueryTree(x_, w, &root, &parent, &children, &n)) return 0;
+        int total = static_cast<int>(n);
+        for (unsigned i = 0; i < n; ++i) total += count(children[i]);
+        if (children) XFree(children);
+        return total;
+    };
+    return count(DefaultRootWindow(x_));
+}
+
 uint32_t UiHarness::Map(const std::string& uri) {
     const auto [it, added] = urids_.emplace(uri, static_cast<uint32_t>(urids_.size() + 1));
     return it->second;

@@ -61,6 +61,8 @@ public:
     void IdleFor(std::chrono::milliseconds span);
     // The parent window's children right now.
     int ChildCount();
+    // Every window on the server right now.
+    int WindowCount();
 
     uint32_t Map(const std::string& uri);
     void DestroyParent();
