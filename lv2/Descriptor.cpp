@@ -42,7 +42,10 @@ LV2_Handle Instantiate(const LV2_Descriptor*, double rate, const char* bundlePat
 void ConnectPort(LV2_Handle handle, uint32_t port, void* data) { Of(handle)->ConnectPort(port, data); }
 
 // Instantiate thread.
-void Activate(LV2_Handle) {}
+void Activate(LV2_Handle handle) {
+    std::lock_guard gui(GuiThreadLock());
+    Of(handle)->Activate();
+}
 
 // Audio thread.
 void Run(LV2_Handle handle, uint32_t frames) { Of(handle)->Run(frames); }

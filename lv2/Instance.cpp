@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "lv2/GuiThread.h"
+#include "host/StateStream.h"
 #include "lv2/Protocol.h"
 
 namespace norv::lv2 {
@@ -65,6 +66,12 @@ void Instance::ConnectPort(uint32_t port, void* data) {
             if (port >= kFirstParam && port <= kPolyphony) controls_.Connect(port - kFirstParam, static_cast<const float*>(data));
             break;
     }
+}
+
+void Instance::Activate() {
+    if (!reloadForRate_) return;
+    reloadForRate_ = false;
+    host::RestoreInstanceState(*host_, plug_, host::SaveInstanceState(plug_));
 }
 
 void Instance::Deactivate() {

@@ -35,6 +35,7 @@ public:
     Instance& operator=(const Instance&) = delete;
 
     void ConnectPort(uint32_t port, void* data);  // audio thread between runs, or instantiate thread
+    void Activate();                              // instantiate thread
     void Deactivate();                            // instantiate thread
     void Run(uint32_t frames);                    // audio thread
 
@@ -85,6 +86,10 @@ private:
     SetRequest request_;   // run()'s scratch message to the worker
     SetName answer_;       // the worker's latest answer, sent on notify by the next run
     bool answerPending_ = false;
+    // The plug-in loads its first set before it learns the rate, converting
+    // the samples for another one; the set is loaded again at the host's rate
+    // when the host activates the instance, unless a restore did so first.
+    bool reloadForRate_ = true;
     // A restore or the first run: the UI is told the set without asking.
     std::atomic<bool> tellSet_{true};
 };

@@ -46,6 +46,7 @@ LV2_State_Status Instance::Restore(LV2_State_Retrieve_Function retrieve, LV2_Sta
 
     std::lock_guard gui(GuiThreadLock());
     host::RestoreInstanceState(*host_, plug_, std::move(bytes));
+    reloadForRate_ = false;
     const std::optional<host::SavedState> now = host::ParseState(host::SaveInstanceState(plug_));
     if (!now) return LV2_STATE_ERR_UNKNOWN;
     if (!EqualsIgnoreCase(now->Name, state->Name))

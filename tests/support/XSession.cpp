@@ -102,9 +102,11 @@ XvfbServer::~XvfbServer() {
     WaitFor(pid_, std::chrono::seconds(10));
 }
 
-ChildProgram::ChildProgram(const std::vector<std::string>& argvIn, const std::string& display) {
+ChildProgram::ChildProgram(const std::vector<std::string>& argvIn, const std::string& display, bool holdInput) {
     int fds[2];
     if (pipe(fds) != 0) return;
+    int input[2] = {-1, -1};
+    if (holdInput && pipe2(input, O_CLOEXEC) != 0) input[0] = input[1] = -1;
     std::vector<std::string> args = argvIn;
     auto argv = Argv(args);
     std::vector<std::string> env = EnvironmentWith(display);
@@ -113,15 +115,19 @@ ChildProgram::ChildProgram(const std::vector<std::string>& argvIn, const std::st
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    if (input[0] >= 0) posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
     if (posix_spawn(&pid_, args[0].c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
     out_ = fds[0];
+    if (input[0] >= 0) close(input[0]);
+    in_ = input[1];
 }
 
 ChildProgram::~ChildProgram() {
     Stop();
     if (out_ >= 0) close(out_);
+    if (in_ >= 0) close(in_);
 }
 
 bool ChildProgram::ReadSome(int timeoutMs) {

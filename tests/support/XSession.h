@@ -34,7 +34,9 @@ private:
 // A program run on `display` with its standard output in a pipe.
 class ChildProgram {
 public:
-    ChildProgram(const std::vector<std::string>& argv, const std::string& display);
+    // `holdInput`: its standard input is a pipe kept open until it ends, for
+    // programs that stop when their input ends.
+    ChildProgram(const std::vector<std::string>& argv, const std::string& display, bool holdInput = false);
     ~ChildProgram();  // SIGTERM, then SIGKILL if it lingers
     ChildProgram(const ChildProgram&) = delete;
     ChildProgram& operator=(const ChildProgram&) = delete;
@@ -55,6 +57,7 @@ private:
     bool ReadSome(int timeoutMs);
     pid_t pid_ = -1;
     int out_ = -1;
+    int in_ = -1;
     std::string pending_;
     std::vector<std::string> lines_;
     size_t consumed_ = 0;
