@@ -109,8 +109,14 @@ TEST(Lv2UiInJalv, PanelOpensInsideJalvAndTalksToThePlugin) {
         ASSERT_EQ(wait.Wait(30s), 0) << "the JACK server did not come up";
     }
 
+#ifdef NORV_SANITIZER_RUNTIMES
+    // jalv itself is not instrumented: the sanitizers' runtimes must come first.
+    setenv("LD_PRELOAD", NORV_SANITIZER_RUNTIMES, 1);
+    setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+#endif
     ChildProgram jalv({*FindProgram("stdbuf"), "-oL", *FindProgram("jalv.gtk3"), "-d", lv2::kPluginUri},
                       server.Display());
+    unsetenv("LD_PRELOAD");
     ASSERT_TRUE(jalv.Started());
 
     // The UI asks which set plays as it opens; the plug-in answers.
