@@ -92,6 +92,6 @@ const LV2UI_Descriptor kDescriptor = {kUiUri, Instantiate, Cleanup, PortEvent, E
 }  // namespace norv::lv2
 
 // Any thread.
-extern "C" LV2_SYMBOL_EXPORT const LV2UI_Descriptor* lv2ui_descriptor(uint32_t index) {
+LV2_SYMBOL_EXPORT const LV2UI_Descriptor* lv2ui_descriptor(uint32_t index) {
     return index == 0 ? &norv::lv2::kDescriptor : nullptr;
 }

@@ -144,6 +144,15 @@ TEST_F(Lv2Ui, PanelEmbedsInTheParentAndTellsItsSizeAtEachScale) {
     // On open the UI asks the plug-in which set it plays.
     ASSERT_FALSE(ui.Writes().empty());
     EXPECT_TRUE(IsSetGet(ui, ui.Writes().front()));
+
+    // The keyboard button hides the keys and shows them again; the host hears each new size.
+    const std::pair<int, int> keyless{one.first, 152};
+    ASSERT_TRUE(Do({"mousemove", "365", "129", "click", "1"}));
+    ASSERT_TRUE(ui.IdleUntil([&] { return ui.Resizes().back() == keyless; }));
+    ASSERT_TRUE(XGetGeometry(ui.X(), static_cast<::Window>(ui.Widget()), &root, &x, &y, &w, &h, &border, &depth));
+    EXPECT_EQ(std::make_pair(static_cast<int>(w), static_cast<int>(h)), keyless);
+    ASSERT_TRUE(Do({"mousemove", "365", "129", "click", "1"}));
+    ASSERT_TRUE(ui.IdleUntil([&] { return ui.Resizes().back() == one; }));
     ui.Cleanup();
 
     ASSERT_TRUE(ui.Instantiate({.Parent = true, .Resize = true, .Scale = 2.0f}));
