@@ -28,6 +28,11 @@ PanelUi::PanelUi(const std::string& bundlePath, LV2UI_Write_Function write, LV2U
       writer_(write, controller, urids_),
       wavTables_(WithSlash(bundlePath) + "WavTables/") {
     if (!geometry_.Usable()) throw std::runtime_error("cannot open the X display (is DISPLAY set?)");
+    if (!geometry_.SizeOf(features.Parent)) {
+        char id[32];
+        std::snprintf(id, sizeof id, "0x%lx", static_cast<unsigned long>(features.Parent));
+        throw std::runtime_error(std::string("the host's parent window ") + id + " does not exist");
+    }
     host_ = std::make_unique<UiHost>(WithSlash(bundlePath) + "NorvKeys.so", writer_);
     host_->MainWindow = static_cast<intptr_t>(features.Parent);
     plug_ = host_->CreateInstance();

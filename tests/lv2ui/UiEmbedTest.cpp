@@ -294,6 +294,10 @@ TEST_F(Lv2Ui, FailuresAreCleanAndNothingLeaksOverManyOpenings) {
     ui.DestroyParent();
     EXPECT_EQ(ui.Idle(), 1);
     ui.Cleanup();
+    // A parent that no longer exists: a clean refusal, no window made.
+    const int left = ui.WindowCount();
+    EXPECT_FALSE(ui.Instantiate());
+    EXPECT_EQ(ui.WindowCount(), left);
 }
 
 }  // namespace

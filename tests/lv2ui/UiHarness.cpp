@@ -41,6 +41,7 @@ UiHarness::UiHarness(const std::string& bundle) : bundle_(bundle) {
         return;
     }
     parent_ = XCreateSimpleWindow(x_, DefaultRootWindow(x_), 0, 0, 400, 300, 0, 0, 0);
+    parentAlive_ = true;
     XMapWindow(x_, parent_);
     XSync(x_, False);
 }
@@ -48,7 +49,7 @@ UiHarness::UiHarness(const std::string& bundle) : bundle_(bundle) {
 UiHarness::~UiHarness() {
     Cleanup();
     if (x_) {
-        if (parent_) XDestroyWindow(x_, parent_);
+        if (parentAlive_) XDestroyWindow(x_, parent_);
         XCloseDisplay(x_);
     }
     if (library_) dlclose(library_);
@@ -151,7 +152,7 @@ uint32_t UiHarness::Map(const std::string& uri) {
 void UiHarness::DestroyParent() {
     XDestroyWindow(x_, parent_);
     XSync(x_, False);
-    parent_ = 0;
+    parentAlive_ = false;
 }
 
 LV2_URID UiHarness::MapUri(LV2_URID_Map_Handle handle, const char* uri) {
@@ -162,7 +163,7 @@ int UiHarness::Resized(LV2UI_Feature_Handle handle, int width, int height) {
     auto* self = static_cast<UiHarness*>(handle);
     self->resizes_.emplace_back(width, height);
     // As a host does: the parent takes the panel's size.
-    if (self->parent_ && width > 0 && height > 0)
+    if (self->parentAlive_ && width > 0 && height > 0)
         XResizeWindow(self->x_, self->parent_, static_cast<unsigned>(width), static_cast<unsigned>(height));
     return 0;
 }

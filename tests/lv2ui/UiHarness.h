@@ -65,6 +65,7 @@ public:
     int WindowCount();
 
     uint32_t Map(const std::string& uri);
+    // Destroys the parent window; its id is still handed to the next Instantiate.
     void DestroyParent();
 
 private:
@@ -78,6 +79,7 @@ private:
     std::string bundle_;
     ::Display* x_ = nullptr;
     unsigned long parent_ = 0;
+    bool parentAlive_ = false;
     std::map<std::string, uint32_t> urids_;
     LV2_URID_Map map_{this, &MapUri};
     LV2UI_Resize resize_{this, &Resized};
