@@ -1,5 +1,7 @@
 #include "lv2/ui/PanelUi.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -69,7 +71,9 @@ void PanelUi::PortEvent(uint32_t port, uint32_t size, uint32_t format, const voi
         std::memcpy(&value, buffer, sizeof value);
         if (!std::isfinite(value)) return;
         const auto index = static_cast<intptr_t>(port - kFirstParam);
-        const auto v = static_cast<intptr_t>(std::lrint(value));
+        // Values past a knob's ends are the instrument's to keep; only the word's range is not.
+        const double clamped = std::clamp<double>(value, INT32_MIN, INT32_MAX);
+        const auto v = static_cast<intptr_t>(std::lrint(clamped));
         if (plug_->HandleParameter(index, 0, ParamFlag::Get) == v) return;
         UiHost::Quiet quiet(*host_);
         plug_->HandleParameter(index, v, ParamFlag::Set | ParamFlag::MoveKnob);
@@ -123,10 +127,9 @@ void PanelUi::FollowPluginSet(const std::string& utf8) {
                      utf8.c_str());
         return;
     }
-    {
-        UiHost::Quiet quiet(*host_);
-        LoadSetNamed(*host_, plug_, *name);
-    }
+    UiHost::Quiet quiet(*host_);
+    if (!LoadSetNamed(*host_, plug_, *name))
+        std::fprintf(stderr, "Norv Keys UI: set \"%s\" did not load; the panel keeps its set\n", utf8.c_str());
     setName_ = InstanceSetName(plug_);
     locks_ = host_->ProcessingLocks;
 }

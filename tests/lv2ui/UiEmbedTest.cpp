@@ -11,6 +11,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -247,11 +248,15 @@ TEST_F(Lv2Ui, SetChoicesGoToThePluginAndThePluginsSetComesBack) {
     ASSERT_TRUE(ui.IdleUntil([&] { return !ui.Writes().empty(); }));
     EXPECT_EQ(SetNameIn(ui, ui.Writes().front()), "Upright");
 
-    // A name the library lacks and messages about other things change nothing.
+    // A name the library lacks, messages about other things and values no
+    // knob can take send nothing back.
     ui.Writes().clear();
     ui.PortEvent(lv2::kNotify, PluginPlays(ui, "No Such Piano"));
     ui.PortEvent(lv2::kNotify, std::vector<uint8_t>{1, 2, 3});
     ui.PortEvent(lv2::kPolyphony, 12.0f);
+    ui.PortEvent(lv2::kFirstParam + kTune, std::numeric_limits<float>::quiet_NaN());
+    ui.PortEvent(lv2::kFirstParam + kTune, 1e30f);
+    ui.PortEvent(lv2::kFirstParam + kParamCount + 7, 1.0f);
     ui.IdleFor(100ms);
     EXPECT_TRUE(ui.Writes().empty());
 }
