@@ -87,6 +87,12 @@ std::optional<Found> ForeignChild(::Display* x, ::Window top) {
 }
 
 TEST(Lv2UiInJalv, PanelOpensInsideJalvAndTalksToThePlugin) {
+#ifdef NORV_SANITIZER_RUNTIMES
+    // jalv.gtk3 is not instrumented, and the bundle it would load is: with the
+    // sanitizers' runtimes preloaded it hangs in gtk_init (glibc's gettext
+    // lock) before any plug-in loads. The in-process tests cover the UI there.
+    GTEST_SKIP() << "jalv.gtk3 hangs with the sanitizers' runtimes preloaded";
+#endif
     for (const char* program : {"Xvfb", "xdotool", "jackd", "jack_wait", "jalv.gtk3", "stdbuf"})
         if (!FindProgram(program)) GTEST_SKIP() << program << " missing";
     test::XvfbServer server;
@@ -109,14 +115,8 @@ TEST(Lv2UiInJalv, PanelOpensInsideJalvAndTalksToThePlugin) {
         ASSERT_EQ(wait.Wait(30s), 0) << "the JACK server did not come up";
     }
 
-#ifdef NORV_SANITIZER_RUNTIMES
-    // jalv itself is not instrumented: the sanitizers' runtimes must come first.
-    setenv("LD_PRELOAD", NORV_SANITIZER_RUNTIMES, 1);
-    setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
-#endif
     ChildProgram jalv({*FindProgram("stdbuf"), "-oL", *FindProgram("jalv.gtk3"), "-d", lv2::kPluginUri},
                       server.Display());
-    unsetenv("LD_PRELOAD");
     ASSERT_TRUE(jalv.Started());
 
     // The UI asks which set plays as it opens; the plug-in answers.
