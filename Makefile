@@ -8,7 +8,9 @@ FUZZ_SECONDS ?= 60
 
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test test-plain test-asan test-tsan bench fuzz import-pianos clean
+LV2_INSTALL_DIR ?= $(HOME)/.lv2
+
+.PHONY: all deps build run test test-plain test-asan test-tsan bench fuzz import-pianos install-lv2 clean
 
 all: build
 
@@ -58,6 +60,14 @@ fuzz: deps
 # The pianos of the installed SoundFont packages, into the bundle's library.
 import-pianos: build
 	./scripts/import-pianos $(BUILD)
+
+# The LV2 bundle, links followed, replacing an earlier install.
+install-lv2: build
+	mkdir -p "$(LV2_INSTALL_DIR)"
+	rm -rf "$(LV2_INSTALL_DIR)/norv-keys.lv2"
+	cp -RL $(BUILD)/lv2/norv-keys.lv2 "$(LV2_INSTALL_DIR)/"
+	rm -f "$(LV2_INSTALL_DIR)/norv-keys.lv2/.bundle.stamp"
+	@echo "Installed $(LV2_INSTALL_DIR)/norv-keys.lv2"
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

@@ -102,6 +102,6 @@ const LV2_Descriptor kDescriptor = {kPluginUri, Instantiate, ConnectPort, Activa
 }  // namespace norv::lv2
 
 // Discovery thread.
-extern "C" LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index) {
+LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index) {
     return index == 0 ? &norv::lv2::kDescriptor : nullptr;
 }

@@ -38,6 +38,7 @@ Instance::Instance(double rate, const std::string& bundlePath, const HostFeature
     if (!plug_) throw std::runtime_error(bundle_ + "NorvKeys.so: the plug-in made no instance");
     plug_->HostCommand(PlugCommand::SetSampleRate, 0, static_cast<intptr_t>(std::lround(rate)));
     player_ = std::make_unique<host::LivePlayer>(*host_, plug_);
+    setName_ = PlayingSetName(plug_);
     lv2_atom_forge_init(&forge_, const_cast<LV2_URID_Map*>(features.Map));
 }
 
@@ -182,11 +183,10 @@ LV2_Worker_Status Instance::Work(LV2_Worker_Respond_Function respond, LV2_Worker
         std::lock_guard gui(GuiThreadLock());
         if (request.Kind == SetRequest::Choose) {
             std::string error;
-            if (!ChooseSetByName(*host_, plug_, bundle_ + "WavTables/", request.Name.View(), error))
+            if (!ChooseSetByName(*host_, plug_, bundle_ + "WavTables/", request.Name.View(), setName_, error))
                 lv2_log_warning(&logger_, "Norv Keys: %s\n", error.c_str());
         }
-        std::lock_guard processing(host_->ProcessingMutex());
-        answer.Assign(PlayingSetName(plug_));
+        answer.Assign(setName_);
     }
     respond(handle, sizeof answer, &answer);
     return LV2_WORKER_SUCCESS;

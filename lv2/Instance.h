@@ -50,7 +50,7 @@ public:
     // Instantiate thread, no run in progress.
     LV2_State_Status Restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle);
 
-    // For the UI in the same binary (instance-access), under GuiThreadLock().
+    // For code in the same binary, under GuiThreadLock().
     host::Host& GetHost() { return *host_; }
     TQuirraPlug* Plug() const { return plug_; }
     host::LivePlayer& Player() { return *player_; }
@@ -86,6 +86,9 @@ private:
     SetRequest request_;   // run()'s scratch message to the worker
     SetName answer_;       // the worker's latest answer, sent on notify by the next run
     bool answerPending_ = false;
+    // The set the instance plays, UTF-8, under GuiThreadLock(): known
+    // without asking the instance, which would mean stopping run() a while.
+    std::string setName_;
     // The plug-in loads its first set before it learns the rate, converting
     // the samples for another one; the set is loaded again at the host's rate
     // when the host activates the instance, unless a restore did so first.

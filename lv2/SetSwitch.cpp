@@ -27,7 +27,7 @@ void SetName::Assign(std::string_view text) {
 }
 
 bool ChooseSetByName(host::Host& host, TQuirraPlug* plug, const std::string& folder, std::string_view utf8,
-                     std::string& error) {
+                     std::string& playing, std::string& error) {
     const TPianoWaveTable table(folder, 0);
     const std::vector<TLibraryEntry> sets = ScanLibrary(table);
     const auto match = std::find_if(sets.begin(), sets.end(), [&](const TLibraryEntry& e) { return Names(e, utf8); });
@@ -46,6 +46,7 @@ bool ChooseSetByName(host::Host& host, TQuirraPlug* plug, const std::string& fol
     state->Name = match->Name;
     host::RestoreInstanceState(host, plug, host::StateBytes(*state));
     const std::optional<host::SavedState> now = host::ParseState(host::SaveInstanceState(plug));
+    if (now) playing = DisplayText(now->Name);
     if (!now || !EqualsIgnoreCase(now->Name, match->Name.substr(0, host::kMaxStateNameBytes))) {
         error = match->File + ": the set \"" + DisplayText(match->Name) + "\" did not load";
         return false;

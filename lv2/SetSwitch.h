@@ -33,12 +33,14 @@ struct SetRequest {
 
 // Worker thread, under the GUI lock. Loads the set of `folder`'s library
 // whose name or label is `utf8` (either letter case), keeping the parameter
-// values. Returns false with the reason in `error` when no set is so named or
-// the set would not load; the instance then plays what it played.
+// values, and puts the name of the set it plays now in `playing` (UTF-8).
+// Returns false with the reason in `error` when no set is so named or the set
+// would not load; the instance then plays what it played.
 bool ChooseSetByName(host::Host& host, TQuirraPlug* plug, const std::string& folder, std::string_view utf8,
-                     std::string& error);
+                     std::string& playing, std::string& error);
 
-// Any non-audio thread, under the GUI lock: the name of the set the instance plays, UTF-8.
+// Any non-audio thread, under the GUI lock, while no run() changes
+// parameters: the name of the set the instance plays, UTF-8.
 std::string PlayingSetName(TQuirraPlug* plug);
 
 }  // namespace norv::lv2

@@ -52,6 +52,7 @@ LV2_State_Status Instance::Restore(LV2_State_Retrieve_Function retrieve, LV2_Sta
     if (!EqualsIgnoreCase(now->Name, state->Name))
         lv2_log_warning(&logger_, "Norv Keys: the saved set \"%s\" is not installed in %sWavTables/; playing \"%s\"\n",
                         DisplayText(state->Name).c_str(), bundle_.c_str(), DisplayText(now->Name).c_str());
+    setName_ = DisplayText(now->Name);
     controls_.Rebase(now->Values);
     tellSet_.store(true, std::memory_order_relaxed);
     return LV2_STATE_SUCCESS;

@@ -8,6 +8,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <fstream>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -15,6 +17,7 @@
 #include "lv2/LilvRig.h"
 #include "lv2/Protocol.h"
 #include "lv2/Signal.h"
+#include "support/TempDir.h"
 
 namespace norv::test {
 namespace {
@@ -286,6 +289,49 @@ TEST_F(Lv2PluginTest, SetsSwitchThroughTheWorkerWhileNotesPlay) {
     in->SettleWorker(s.left, s.right);
     EXPECT_EQ(in->SetsHeard().back(), "Norv Grand");
     EXPECT_EQ(host::ParseState(Save(*in).bytes)->Name, "Norv Grand");
+}
+
+TEST_F(Lv2PluginTest, PolyphonyPortLimitsTheVoices) {
+    auto one = Make();
+    auto many = Make();
+    one->SetControl("polyphony", 1.0f);
+    Stereo a, b;
+    for (Lv2Instance* in : {one.get(), many.get()}) in->Midi(0, 0x90, 57, 100);
+    one->Render(kSecond / 4, 256, a.left, a.right);
+    many->Render(kSecond / 4, 256, b.left, b.right);
+    EXPECT_EQ(MaxDifference(a.left, b.left), 0.0) << "one note is one voice";
+    for (Lv2Instance* in : {one.get(), many.get()}) in->Midi(0, 0x90, 64, 100);
+    one->Render(3 * kSecond / 4, 256, a.left, a.right);
+    many->Render(3 * kSecond / 4, 256, b.left, b.right);
+    const size_t after = kSecond / 2;
+    // One voice: the first note gave way to the second, so its 220 Hz is gone.
+    EXPECT_NEAR(Cents(PitchHz(a.left, after, kSecond, kRate, 300, 400), 329.63), 0.0, 15.0);
+    // Both notes: at the lag of 220 Hz the two voices pull against each other.
+    EXPECT_LT(Correlation(a.left, after, kSecond, kRate, 220.0), Correlation(b.left, after, kSecond, kRate, 220.0) - 0.2);
+}
+
+TEST_F(Lv2PluginTest, RunStatisticsGoToTheNamedFileAtCleanup) {
+    TempDir dir;
+    const std::string file = (dir.path() / "runs.txt").string();
+    setenv("NORV_LV2_STATS", file.c_str(), 1);
+    auto in = Make();
+    unsetenv("NORV_LV2_STATS");
+    Stereo s;
+    in->Midi(0, 0x90, 60, 100);
+    in->Render(100 * 64, 64, s.left, s.right);
+    in.reset();
+
+    std::ifstream text(file);
+    std::map<std::string, double> values;
+    std::string key;
+    double value;
+    while (text >> key >> value) values[key] = value;
+    ASSERT_EQ(values.size(), 5u) << "runs, p50, p99, p99.9, worst";
+    EXPECT_EQ(values["runs"], 100);
+    EXPECT_GT(values["p50"], 0.0);
+    EXPECT_LE(values["p50"], values["p99"]);
+    EXPECT_LE(values["p99"], values["p99.9"]);
+    EXPECT_LE(values["p99.9"], values["worst"]);
 }
 
 TEST_F(Lv2PluginTest, RefusesCleanlyWithoutTheFeaturesItNeeds) {
