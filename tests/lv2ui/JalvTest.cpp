@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "lv2/Protocol.h"
+#include "lv2ui/PeakMeter.h"
 #include "lv2ui/PixelProbe.h"
 #include "lv2ui/TestBundle.h"
 #include "support/TempDir.h"
@@ -115,9 +116,15 @@ TEST(Lv2UiInJalv, PanelOpensInsideJalvAndTalksToThePlugin) {
         ASSERT_EQ(wait.Wait(30s), 0) << "the JACK server did not come up";
     }
 
-    ChildProgram jalv({*FindProgram("stdbuf"), "-oL", *FindProgram("jalv.gtk3"), "-d", lv2::kPluginUri},
+    const std::string client = "norv_ui_" + std::to_string(getpid());
+    ChildProgram jalv({*FindProgram("stdbuf"), "-oL", *FindProgram("jalv.gtk3"), "--jack-name", client, "-x", "-d",
+                       lv2::kPluginUri},
                       server.Display());
     ASSERT_TRUE(jalv.Started());
+    auto meterOwner = std::make_unique<test::PeakMeter>(jackName);
+    test::PeakMeter& meter = *meterOwner;
+    ASSERT_TRUE(meter.Ok());
+    ASSERT_TRUE(meter.Listen(client + ":out_left", client + ":out_right")) << "jalv's outputs did not appear";
 
     // The UI asks which set plays as it opens; the plug-in answers.
     ASSERT_TRUE(jalv.WaitForLine("\tpatch:property <urn:norvkeys:norv-keys#set>", 30s)) << "the UI did not open";
@@ -138,7 +145,9 @@ TEST(Lv2UiInJalv, PanelOpensInsideJalvAndTalksToThePlugin) {
         return test::Xdotool(server.Display(), args);
     };
 
-    // A key of the panel plays through the plug-in's event input.
+    // A key of the panel plays through the plug-in's event input. The note is soft
+    // (the click is near the key's top): velocity sensitivity shapes its level.
+    meter.Reset();
     ASSERT_TRUE(Do(at(34, 170), {"click", "1"}));
     ASSERT_TRUE(jalv.WaitForLine("## UI => Plugin (3 bytes)"));
     const auto noteOn = jalv.WaitForLine("\t<http://www.w3.org/1999/02/22-rdf-syntax-ns#value>");
@@ -146,19 +155,29 @@ TEST(Lv2UiInJalv, PanelOpensInsideJalvAndTalksToThePlugin) {
     EXPECT_NE(noteOn->find("\"9030"), std::string::npos) << *noteOn;
     EXPECT_NE(noteOn->find("midi#MidiEvent"), std::string::npos) << *noteOn;
 
-    // A knob drag turns the knob in jalv's window.
-    std::this_thread::sleep_for(300ms);
+    std::this_thread::sleep_for(1s);
+    const float soft = meter.Peak();
+    ASSERT_GT(soft, 0.0f) << "no sound from jalv";
+
+    // Velocity sensitivity dragged to its lowest: the knob turns in jalv's
+    // window, and the plug-in, told only through its port, plays the same
+    // soft note much louder.
     const test::Surface before = test::GrabSurface(server.Display(), panel->Window);
     ASSERT_NE(before, nullptr);
-    ASSERT_TRUE(Do(at(34, 82), {"mousedown", "1", "mousemove_relative", "--", "0", "-20", "mouseup", "1"}));
+    ASSERT_TRUE(Do(at(321, 125), {"mousedown", "1", "mousemove_relative", "--", "0", "150", "mouseup", "1"}));
     int differing = 0;
     for (int tries = 0; tries < 50 && differing <= 0; ++tries) {
         std::this_thread::sleep_for(100ms);
         const test::Surface after = test::GrabSurface(server.Display(), panel->Window);
         ASSERT_NE(after, nullptr);
-        differing = test::DifferingPixelsNear(before.get(), after.get(), 34, 82, 14);
+        differing = test::DifferingPixelsNear(before.get(), after.get(), 321, 125, 14);
     }
     EXPECT_GT(differing, 0);
+    std::this_thread::sleep_for(1s);
+    meter.Reset();
+    ASSERT_TRUE(Do(at(34, 170), {"click", "1"}));
+    std::this_thread::sleep_for(1s);
+    EXPECT_GT(meter.Peak(), 3 * soft) << "soft " << soft << ", after the knob " << meter.Peak();
 
     // Choosing the next set on the panel switches the plug-in, which says so.
     ASSERT_TRUE(Do(at(250, 28), {"click", "5"}));
@@ -170,6 +189,7 @@ TEST(Lv2UiInJalv, PanelOpensInsideJalvAndTalksToThePlugin) {
     // jalv closes the UI and ends cleanly.
     EXPECT_TRUE(jalv.Alive());
     EXPECT_EQ(jalv.Stop(), 0);
+    meterOwner.reset();
     EXPECT_EQ(jack.Stop(), 0);
 }
 
