@@ -8,7 +8,8 @@ FUZZ_SECONDS ?= 60
 
 CMAKE_FLAGS ?=
 
-LV2_INSTALL_DIR ?= $(HOME)/.lv2
+# Where install-lv2 puts the bundle; unset or empty means ~/.lv2.
+LV2_DIR := $(or $(LV2_INSTALL_DIR),$(HOME)/.lv2)
 
 .PHONY: all deps build run test test-plain test-asan test-tsan bench fuzz import-pianos install-lv2 clean
 
@@ -63,11 +64,11 @@ import-pianos: build
 
 # The LV2 bundle, links followed, replacing an earlier install.
 install-lv2: build
-	mkdir -p "$(LV2_INSTALL_DIR)"
-	rm -rf "$(LV2_INSTALL_DIR)/norv-keys.lv2"
-	cp -RL $(BUILD)/lv2/norv-keys.lv2 "$(LV2_INSTALL_DIR)/"
-	rm -f "$(LV2_INSTALL_DIR)/norv-keys.lv2/.bundle.stamp"
-	@echo "Installed $(LV2_INSTALL_DIR)/norv-keys.lv2"
+	mkdir -p "$(LV2_DIR)"
+	rm -rf "$(LV2_DIR)/norv-keys.lv2"
+	cp -RL $(BUILD)/lv2/norv-keys.lv2 "$(LV2_DIR)/"
+	rm -f "$(LV2_DIR)/norv-keys.lv2/.bundle.stamp"
+	@echo "Installed $(LV2_DIR)/norv-keys.lv2"
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

@@ -7,8 +7,9 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "lv2/GuiThread.h"
 #include "host/StateStream.h"
+#include "lv2/AtomEvents.h"
+#include "lv2/GuiThread.h"
 #include "lv2/Protocol.h"
 
 namespace norv::lv2 {
@@ -31,7 +32,6 @@ Instance::Instance(double rate, const std::string& bundlePath, const HostFeature
       logger_(features.Logger),
       schedule_(features.Schedule),
       uris_(*features.Map),
-      rate_(rate),
       stats_(StatsFile(), rate) {
     host_ = std::make_unique<host::Host>(bundle_ + "NorvKeys.so");
     plug_ = host_->CreateInstance();
@@ -52,7 +52,7 @@ Instance::~Instance() {
 void Instance::ConnectPort(uint32_t port, void* data) {
     switch (port) {
         case kMidiIn:
-            events_ = static_cast<const LV2_Atom_Sequence*>(data);
+            events_ = data;
             break;
         case kLeftOut:
             left_ = static_cast<float*>(data);
@@ -61,7 +61,7 @@ void Instance::ConnectPort(uint32_t port, void* data) {
             right_ = static_cast<float*>(data);
             break;
         case kNotify:
-            notify_ = static_cast<LV2_Atom_Sequence*>(data);
+            notify_ = data;
             break;
         default:
             if (port >= kFirstParam && port <= kPolyphony) controls_.Connect(port - kFirstParam, static_cast<const float*>(data));
@@ -100,7 +100,7 @@ void Instance::Run(uint32_t frames) {
         ReadEvents();
         player_->End();
     }
-    if (notifyOpen_) lv2_atom_forge_pop(&forge_, &notifyFrame_);
+    FinishNotify();
     if (stats_.On()) stats_.Record(start, RunStats::Now(), frames);
 }
 
@@ -114,16 +114,15 @@ void Instance::ApplyControls() {
 }
 
 void Instance::ReadEvents() {
-    if (!events_) return;
-    LV2_ATOM_SEQUENCE_FOREACH(events_, ev) {
-        const auto frame = static_cast<int32_t>(ev->time.frames);
-        if (ev->body.type == uris_.MidiEvent) {
-            if (ev->body.size >= 1 && ev->body.size <= 3)
-                player_->Midi(frame, reinterpret_cast<const uint8_t*>(ev + 1), ev->body.size);
-        } else if (ev->body.type == uris_.AtomObject) {
-            ReadPatch(reinterpret_cast<const LV2_Atom_Object*>(&ev->body));
+    ForEachEvent(events_, [this](const AtomEvent& e) {
+        if (e.Type == uris_.MidiEvent) {
+            if (e.Size >= 1 && e.Size <= 3) player_->Midi(static_cast<int32_t>(e.Frame), e.Body, e.Size);
+        } else if (e.Type == uris_.AtomObject) {
+            alignas(8) uint8_t scratch[sizeof(LV2_Atom) + sizeof(SetRequest) + 256];
+            if (const LV2_Atom* atom = AlignedAtom(e, scratch))
+                ReadPatch(reinterpret_cast<const LV2_Atom_Object*>(atom));
         }
-    }
+    });
 }
 
 void Instance::ReadPatch(const LV2_Atom_Object* object) {
@@ -154,10 +153,25 @@ void Instance::Schedule(const SetRequest& request) {
 void Instance::StartNotify() {
     notifyOpen_ = false;
     if (!notify_) return;
-    // The host tells the port's room in the atom's size.
-    const uint32_t capacity = notify_->atom.size;
-    lv2_atom_forge_set_buffer(&forge_, reinterpret_cast<uint8_t*>(notify_), capacity);
+    // The host tells the port's room in its atom's size. The sequence is
+    // built in a buffer of ours, aligned as the forge needs, and copied out.
+    LV2_Atom port;
+    std::memcpy(&port, notify_, sizeof port);
+    const uint32_t capacity = std::min<uint32_t>(port.size + sizeof(LV2_Atom), sizeof notifyBuffer_);
+    lv2_atom_forge_set_buffer(&forge_, notifyBuffer_, capacity);
     notifyOpen_ = lv2_atom_forge_sequence_head(&forge_, &notifyFrame_, 0) != 0;
+    if (!notifyOpen_) {
+        const LV2_Atom empty{0, 0};  // no room even for an empty sequence
+        std::memcpy(notify_, &empty, sizeof empty);
+    }
+}
+
+void Instance::FinishNotify() {
+    if (!notifyOpen_) return;
+    lv2_atom_forge_pop(&forge_, &notifyFrame_);
+    LV2_Atom sequence;
+    std::memcpy(&sequence, notifyBuffer_, sizeof sequence);
+    std::memcpy(notify_, notifyBuffer_, sizeof sequence + sequence.size);
 }
 
 void Instance::NotifySet(const SetName& name) {

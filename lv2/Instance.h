@@ -62,26 +62,27 @@ private:
     void ReadPatch(const LV2_Atom_Object* object);
     void Schedule(const SetRequest& request);
     void StartNotify();
+    void FinishNotify();
     void NotifySet(const SetName& name);
 
     std::string bundle_;
     LV2_Log_Logger logger_;
     const LV2_Worker_Schedule* schedule_;
     Uris uris_;
-    double rate_;
     std::unique_ptr<host::Host> host_;
     TQuirraPlug* plug_ = nullptr;
     std::unique_ptr<host::LivePlayer> player_;
     RunStats stats_;
 
-    const LV2_Atom_Sequence* events_ = nullptr;
-    LV2_Atom_Sequence* notify_ = nullptr;
+    const void* events_ = nullptr;  // atom sequences, perhaps not 8-byte aligned
+    void* notify_ = nullptr;
     float* left_ = nullptr;
     float* right_ = nullptr;
     ControlPorts controls_;
 
     LV2_Atom_Forge forge_{};
     LV2_Atom_Forge_Frame notifyFrame_{};
+    alignas(8) uint8_t notifyBuffer_[4096] = {};
     bool notifyOpen_ = false;
     SetRequest request_;   // run()'s scratch message to the worker
     SetName answer_;       // the worker's latest answer, sent on notify by the next run

@@ -117,20 +117,16 @@ TEST(Lv2Jalv, JalvPlaysANoteSentToItsMidiInput) {
     setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
     setenv("JACK_NO_START_SERVER", "1", 1);
     setenv("LV2_PATH", std::filesystem::path(NORV_LV2_BUNDLE).parent_path().parent_path().c_str(), 1);
-#ifdef NORV_SANITIZER_RUNTIMES
-    // jalv itself is not instrumented: the sanitizers' runtimes must come first.
-    setenv("LD_PRELOAD", NORV_SANITIZER_RUNTIMES, 1);
-    setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
-#endif
 
     ChildProgram jack({*jackd, "-n", server, "--no-realtime", "-d", "dummy", "-r", "48000", "-p", "256"}, "");
     ASSERT_TRUE(jack.Started());
     Recorder recorder(server);
-    unsetenv("LD_PRELOAD");
     ASSERT_TRUE(recorder.Ok()) << "no JACK server " << server;
 
 #ifdef NORV_SANITIZER_RUNTIMES
+    // jalv itself is not instrumented: the sanitizers' runtimes must come first.
     setenv("LD_PRELOAD", NORV_SANITIZER_RUNTIMES, 1);
+    setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
 #endif
     ChildProgram host({*jalv, "-n", client, "-x", lv2::kPluginUri}, "", true);
     unsetenv("LD_PRELOAD");

@@ -90,6 +90,7 @@ Lv2Instance::Lv2Instance(Lv2World& world, Lv2Features features)
     for (const LV2_Feature& f : featureStore_) features_.push_back(&f);
     features_.push_back(nullptr);
 
+    requests_.reserve(kMaxRequests);
     instance_ = lilv_plugin_instantiate(plugin, kRate, features_.data());
     if (!instance_) return;
     workerIface_ = static_cast<const LV2_Worker_Interface*>(lilv_instance_get_extension_data(instance_, LV2_WORKER__interface));
@@ -143,6 +144,14 @@ void Lv2Instance::Midi(uint32_t frame, uint8_t status, uint8_t data1, uint8_t da
     lv2_atom_forge_write(&forge_, bytes, 3);
 }
 
+void Lv2Instance::RawEvent(uint32_t frame, LV2_URID type, const void* body, uint32_t size, uint32_t claimedSize) {
+    lv2_atom_forge_frame_time(&forge_, frame);
+    const LV2_Atom_Forge_Ref ref = lv2_atom_forge_atom(&forge_, size, type);
+    lv2_atom_forge_write(&forge_, body, size);
+    lv2_atom_forge_pad(&forge_, size);
+    if (claimedSize) lv2_atom_forge_deref(&forge_, ref)->size = claimedSize;
+}
+
 void Lv2Instance::PatchSet(const std::string& utf8) {
     UridMap& u = world_.Urids();
     LV2_Atom_Forge_Frame frame;
@@ -169,17 +178,17 @@ void Lv2Instance::Render(uint32_t frames, uint32_t block, std::vector<float>& le
     block = std::min(block, kMaxBlock);
     for (uint32_t done = 0; done < frames; done += block) {
         const uint32_t n = std::min(block, frames - done);
-        lv2_atom_forge_pop(&forge_, &sequence_);
-        auto* notify = reinterpret_cast<LV2_Atom*>(notify_.data());
-        notify->type = 0;
-        notify->size = kAtomBytes - sizeof(LV2_Atom);
-        lilv_instance_run(instance_, n);
+        RunOnce(n, [](auto call) { call(); });
         left.insert(left.end(), left_.begin(), left_.begin() + n);
         right.insert(right.end(), right_.begin(), right_.begin() + n);
-        ReadNotify();
-        DeliverResponses();
-        ResetInput();
     }
+}
+
+void Lv2Instance::BeginRun() {
+    lv2_atom_forge_pop(&forge_, &sequence_);
+    auto* notify = reinterpret_cast<LV2_Atom*>(notify_.data());
+    notify->type = 0;
+    notify->size = kAtomBytes - sizeof(LV2_Atom);
 }
 
 void Lv2Instance::SettleWorker(std::vector<float>& left, std::vector<float>& right) {
@@ -213,10 +222,12 @@ void Lv2Instance::ReadNotify() {
 
 LV2_Worker_Status Lv2Instance::Schedule(LV2_Worker_Schedule_Handle handle, uint32_t size, const void* data) {
     auto* self = static_cast<Lv2Instance*>(handle);
-    const auto* bytes = static_cast<const uint8_t*>(data);
     {
         std::lock_guard l(self->lock_);
-        self->requests_.emplace_back(bytes, bytes + size);
+        if (size > sizeof(Request::Bytes) || self->requests_.size() == kMaxRequests) return LV2_WORKER_ERR_NO_SPACE;
+        self->requests_.emplace_back();
+        self->requests_.back().Size = size;
+        std::memcpy(self->requests_.back().Bytes, data, size);
     }
     self->wake_.notify_one();
     return LV2_WORKER_SUCCESS;
@@ -235,24 +246,24 @@ void Lv2Instance::WorkerLoop() {
     for (;;) {
         wake_.wait(l, [this] { return stop_ || !requests_.empty(); });
         if (stop_) return;
-        std::vector<uint8_t> request = std::move(requests_.front());
-        requests_.pop_front();
+        const Request request = requests_.front();
+        requests_.erase(requests_.begin());
         ++busy_;
         l.unlock();
-        workerIface_->work(lilv_instance_get_handle(instance_), Respond, this, static_cast<uint32_t>(request.size()),
-                           request.data());
+        workerIface_->work(lilv_instance_get_handle(instance_), Respond, this, request.Size, request.Bytes);
         l.lock();
         --busy_;
     }
 }
 
+void Lv2Instance::TakeResponses() {
+    delivering_.clear();
+    std::lock_guard l(lock_);
+    delivering_.swap(responses_);
+}
+
 void Lv2Instance::DeliverResponses() {
-    std::deque<std::vector<uint8_t>> answers;
-    {
-        std::lock_guard l(lock_);
-        answers.swap(responses_);
-    }
-    for (const auto& a : answers)
+    for (const auto& a : delivering_)
         workerIface_->work_response(lilv_instance_get_handle(instance_), static_cast<uint32_t>(a.size()), a.data());
 }
 

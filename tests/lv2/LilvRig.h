@@ -94,12 +94,28 @@ public:
     // Messages for the next Render's first run, at `frame` of it.
     void Midi(uint32_t frame, uint8_t status, uint8_t data1, uint8_t data2);
     void PatchSet(const std::string& utf8);
+    // Any atom as an event; `claimedSize` other than 0 is written as its
+    // size afterwards, as a broken host might.
+    void RawEvent(uint32_t frame, LV2_URID type, const void* body, uint32_t size, uint32_t claimedSize = 0);
     void PatchGet();
 
     // Runs blocks of `block` frames (the queued messages go with the first)
     // and appends what the outputs gave. After each run, the worker's answers
     // are delivered as a host does.
     void Render(uint32_t frames, uint32_t block, std::vector<float>& left, std::vector<float>& right);
+
+    // One run of `frames` frames with the queued messages, then the worker's
+    // answers delivered: wrap(call) makes each call into the instance, for
+    // tests that watch what the audio thread does. The output is not kept.
+    template <class Wrap>
+    void RunOnce(uint32_t frames, Wrap&& wrap) {
+        BeginRun();
+        wrap([&] { lilv_instance_run(instance_, frames); });
+        ReadNotify();
+        TakeResponses();
+        wrap([&] { DeliverResponses(); });
+        ResetInput();
+    }
 
     // The set names the notify port has reported so far.
     const std::vector<std::string>& SetsHeard() const { return setsHeard_; }
@@ -110,6 +126,8 @@ private:
     static LV2_Worker_Status Schedule(LV2_Worker_Schedule_Handle handle, uint32_t size, const void* data);
     static LV2_Worker_Status Respond(LV2_Worker_Respond_Handle handle, uint32_t size, const void* data);
     void WorkerLoop();
+    void BeginRun();
+    void TakeResponses();
     void DeliverResponses();
     void ReadNotify();
     void ResetInput();
@@ -128,7 +146,14 @@ private:
     // The worker: requests in, answers out, each behind the lock.
     std::mutex lock_;
     std::condition_variable wake_;
-    std::deque<std::vector<uint8_t>> requests_, responses_;
+    // Requests come from run(): kept in room made beforehand, as hosts do.
+    struct Request {
+        uint32_t Size = 0;
+        uint8_t Bytes[1024];
+    };
+    static constexpr size_t kMaxRequests = 64;
+    std::vector<Request> requests_;
+    std::vector<std::vector<uint8_t>> responses_, delivering_;
     int busy_ = 0;
     bool stop_ = false;
     std::thread worker_;

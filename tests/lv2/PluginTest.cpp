@@ -4,6 +4,8 @@
 
 #include <lilv/lilv.h>
 #include <lv2/atom/atom.h>
+#include <lv2/midi/midi.h>
+#include <lv2/patch/patch.h>
 #include <lv2/state/state.h>
 
 #include <cmath>
@@ -289,6 +291,48 @@ TEST_F(Lv2PluginTest, SetsSwitchThroughTheWorkerWhileNotesPlay) {
     in->SettleWorker(s.left, s.right);
     EXPECT_EQ(in->SetsHeard().back(), "Norv Grand");
     EXPECT_EQ(host::ParseState(Save(*in).bytes)->Name, "Norv Grand");
+}
+
+TEST_F(Lv2PluginTest, MalformedEventsAreIgnored) {
+    auto in = Make();
+    Stereo s;
+    in->Render(256, 256, s.left, s.right);
+    in->SettleWorker(s.left, s.right);
+    const size_t heard = in->SetsHeard().size();
+
+    // A set whose value is a number, a set of another property, MIDI of no
+    // and of five bytes: nothing happens.
+    const LV2_URID midi = Urid(LV2_MIDI__MidiEvent);
+    const uint8_t five[5] = {0x90, 60, 100, 0, 0};
+    in->RawEvent(0, midi, five, 0);
+    in->RawEvent(1, midi, five, 5);
+    struct {
+        LV2_Atom_Object_Body head;
+        LV2_Atom_Property_Body propertyKey;
+        uint32_t property;
+        uint32_t pad;
+        LV2_Atom_Property_Body valueKey;
+        int32_t value;
+        uint32_t pad2;
+    } numberSet = {{0, Urid(LV2_PATCH__Set)},
+                   {Urid(LV2_PATCH__property), 0, {sizeof(uint32_t), Urid(LV2_ATOM__URID)}},
+                   Urid(lv2::kSetProperty), 0,
+                   {Urid(LV2_PATCH__value), 0, {sizeof(int32_t), Urid(LV2_ATOM__Int)}},
+                   7, 0};
+    in->RawEvent(2, Urid(LV2_ATOM__Object), &numberSet, sizeof numberSet);
+    numberSet.property = Urid("urn:norvkeys:elsewhere");
+    in->RawEvent(3, Urid(LV2_ATOM__Object), &numberSet, sizeof numberSet);
+    // An event that claims more than the sequence holds ends the reading.
+    in->RawEvent(4, midi, five, 3, 1u << 20);
+    in->Midi(5, 0x90, 60, 100);
+    in->Render(kSecond / 2, 256, s.left, s.right);
+    in->SettleWorker(s.left, s.right);
+    EXPECT_EQ(in->SetsHeard().size(), heard);
+    EXPECT_EQ(Peak(s.left, 0, s.left.size()), 0.0) << "a note from a broken event";
+
+    in->Midi(0, 0x90, 60, 100);
+    in->Render(kSecond / 4, 256, s.left, s.right);
+    EXPECT_GT(Peak(s.left, 0, s.left.size()), 0.02) << "the next run reads its events again";
 }
 
 TEST_F(Lv2PluginTest, PolyphonyPortLimitsTheVoices) {

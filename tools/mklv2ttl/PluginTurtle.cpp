@@ -149,7 +149,7 @@ std::string PluginTurtle(const PluginFacts& facts) {
            "    doap:name \"Norv Keys\" ;\n"
            "    doap:license <" + kLicense + "> ;\n"
            "    lv2:requiredFeature urid:map, work:schedule ;\n"
-           "    lv2:optionalFeature log:log, opts:options, bufsz:boundedBlockLength, lv2:isLive ;\n"
+           "    lv2:optionalFeature log:log, opts:options, bufsz:boundedBlockLength, lv2:hardRTCapable ;\n"
            "    opts:supportedOption bufsz:maxBlockLength, bufsz:nominalBlockLength ;\n"
            "    lv2:extensionData state:interface, work:interface ;\n"
            "    patch:writable " + Uri(kSetProperty) + " ;\n"
