@@ -1,0 +1,137 @@
+#include "lv2/ui/PanelUi.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+#include "engine/Parameters.h"
+#include "lv2/Protocol.h"
+#include "lv2/ui/SetSync.h"
+
+namespace norv::lv2 {
+namespace {
+
+constexpr int kDefaultRate = 48000;
+
+std::string WithSlash(std::string path) {
+    if (path.empty() || path.back() != '/') path += '/';
+    return path;
+}
+
+}  // namespace
+
+PanelUi::PanelUi(const std::string& bundlePath, LV2UI_Write_Function write, LV2UI_Controller controller,
+                 const UiFeatures& features)
+    : features_(features),
+      urids_(*features.Map),
+      writer_(write, controller, urids_),
+      wavTables_(WithSlash(bundlePath) + "WavTables/") {
+    if (!geometry_.Usable()) throw std::runtime_error("cannot open the X display (is DISPLAY set?)");
+    if (!geometry_.SizeOf(features.Parent)) {
+        char id[32];
+        std::snprintf(id, sizeof id, "0x%lx", static_cast<unsigned long>(features.Parent));
+        throw std::runtime_error(std::string("the host's parent window ") + id + " does not exist");
+    }
+    host_ = std::make_unique<UiHost>(WithSlash(bundlePath) + "NorvKeys.so", writer_);
+    host_->MainWindow = static_cast<intptr_t>(features.Parent);
+    plug_ = host_->CreateInstance();
+    if (!plug_) throw std::runtime_error(WithSlash(bundlePath) + "NorvKeys.so: the instrument refused to create an instance");
+
+    const double rate = features.SampleRate.value_or(kDefaultRate);
+    plug_->HostCommand(PlugCommand::SetSampleRate, 0, static_cast<intptr_t>(std::lround(rate)));
+    if (features.Scale) plug_->HostCommand(PlugCommand::SetEditorScale, 0, std::lround(*features.Scale * 100));
+    plug_->HostCommand(PlugCommand::SetEditorParent, 0, static_cast<intptr_t>(features.Parent));
+    if (!plug_->EditorHandle || !geometry_.SizeOf(static_cast<uintptr_t>(plug_->EditorHandle))) {
+        plug_->HostCommand(PlugCommand::SetEditorParent, 0, 0);
+        throw std::runtime_error("the panel could not be placed in the host's window");
+    }
+
+    resizes_ = host_->EditorResizes;
+    locks_ = host_->ProcessingLocks;
+    setName_ = InstanceSetName(plug_);
+    TellSize();
+    writer_.GetSet();
+}
+
+PanelUi::~PanelUi() {
+    if (!plug_) return;
+    plug_->HostCommand(PlugCommand::SetEditorParent, 0, 0);
+    host_->DestroyInstance(plug_);
+}
+
+uintptr_t PanelUi::Widget() const { return static_cast<uintptr_t>(plug_->EditorHandle); }
+
+void PanelUi::PortEvent(uint32_t port, uint32_t size, uint32_t format, const void* buffer) {
+    if (!buffer) return;
+    if (format == 0 && size == sizeof(float) && port >= kFirstParam && port < kFirstParam + kParamCount) {
+        float value;
+        std::memcpy(&value, buffer, sizeof value);
+        if (!std::isfinite(value)) return;
+        const auto index = static_cast<intptr_t>(port - kFirstParam);
+        // Values past a knob's ends are the instrument's to keep; only the word's range is not.
+        const double clamped = std::clamp<double>(value, INT32_MIN, INT32_MAX);
+        const auto v = static_cast<intptr_t>(std::lrint(clamped));
+        if (plug_->HandleParameter(index, 0, ParamFlag::Get) == v) return;
+        UiHost::Quiet quiet(*host_);
+        plug_->HandleParameter(index, v, ParamFlag::Set | ParamFlag::MoveKnob);
+        return;
+    }
+    if (port == kNotify && format == urids_.EventTransfer)
+        if (const std::optional<std::string> name = SetNameOf(urids_, buffer, size)) FollowPluginSet(*name);
+}
+
+int PanelUi::Idle() {
+    if (gone_) return 1;
+    // A destroyed parent takes the panel with it; nothing is drawn into it then.
+    if (!geometry_.SizeOf(Widget())) {
+        gone_ = true;
+        return 1;
+    }
+    plug_->IdleUpdate();
+    if (host_->EditorResizes != resizes_) {
+        resizes_ = host_->EditorResizes;
+        TellSize();
+    }
+    FollowSetSwitch();
+    return 0;
+}
+
+void PanelUi::TellSize() {
+    const std::optional<PanelSize> size = geometry_.SizeOf(Widget());
+    if (!size || *size == told_) return;
+    told_ = *size;
+    if (features_.Resize) features_.Resize->ui_resize(features_.Resize->handle, size->Width, size->Height);
+}
+
+// The selector switches the instance's set under the host's processing lock;
+// the plug-in follows through the set property, and its ports take the set's preset.
+void PanelUi::FollowSetSwitch() {
+    if (host_->ProcessingLocks == locks_) return;
+    locks_ = host_->ProcessingLocks;
+    const std::string name = InstanceSetName(plug_);
+    if (name == setName_) return;
+    setName_ = name;
+    writer_.SetSet(SetPropertyName(name));
+    for (int32_t i = 0; i < kParamCount; ++i)
+        writer_.Parameter(i, static_cast<int32_t>(plug_->HandleParameter(i, 0, ParamFlag::Get)));
+}
+
+void PanelUi::FollowPluginSet(const std::string& utf8) {
+    if (SetPropertyName(setName_) == utf8) return;
+    const std::optional<std::string> name = LibrarySetName(wavTables_, utf8);
+    if (!name) {
+        std::fprintf(stderr, "Norv Keys UI: the plug-in plays set \"%s\", which this UI's library does not have\n",
+                     utf8.c_str());
+        return;
+    }
+    UiHost::Quiet quiet(*host_);
+    if (!LoadSetNamed(*host_, plug_, *name))
+        std::fprintf(stderr, "Norv Keys UI: set \"%s\" did not load; the panel keeps its set\n", utf8.c_str());
+    setName_ = InstanceSetName(plug_);
+    locks_ = host_->ProcessingLocks;
+}
+
+}  // namespace norv::lv2
