@@ -14,7 +14,7 @@
 #include <string>
 #include <thread>
 
-#include "tools/play/CallbackStats.h"
+#include "host/CallbackStats.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ struct Silent {
     jack_port_t* Right = nullptr;
     jack_port_t* Midi = nullptr;
     double Rate = 48000;
-    norv::play::CallbackStats Stats;
+    norv::host::CallbackStats Stats;
     std::atomic<int64_t> Xruns{0};
 };
 
@@ -33,11 +33,11 @@ extern "C" void OnSignal(int) { gStop = 1; }
 // JACK's process thread.
 int Process(jack_nframes_t n, void* arg) {
     auto* s = static_cast<Silent*>(arg);
-    const double start = norv::play::MonotonicSeconds();
+    const double start = norv::host::MonotonicSeconds();
     std::memset(jack_port_get_buffer(s->Left, n), 0, n * sizeof(float));
     std::memset(jack_port_get_buffer(s->Right, n), 0, n * sizeof(float));
     jack_port_get_buffer(s->Midi, n);
-    s->Stats.Add(norv::play::MonotonicSeconds() - start, n / s->Rate);
+    s->Stats.Add(norv::host::MonotonicSeconds() - start, n / s->Rate);
     return 0;
 }
 
@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
     const std::string summary = silent->Stats.Summary("silent-client", silent->Xruns.load());
     jack_client_close(client);
     try {
-        norv::play::WriteStats(stats, summary);
+        norv::host::WriteStats(stats, summary);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "silent_client: %s\n", e.what());
         return 1;

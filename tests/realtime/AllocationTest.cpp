@@ -2,69 +2,12 @@
 // allocation made on this thread while RenderMix runs is counted.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <new>
 #include <vector>
 
 #include "host/LivePlayer.h"
+#include "support/AllocationCounter.h"
 #include "support/PluginFixture.h"
 #include "support/TestSets.h"
-
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define NORV_COUNT_ALLOCATIONS 0
-#else
-#define NORV_COUNT_ALLOCATIONS 1
-#endif
-
-namespace {
-thread_local bool tCounting = false;
-thread_local int tAllocations = 0;
-}  // namespace
-
-#if NORV_COUNT_ALLOCATIONS
-extern "C" {
-void* __libc_malloc(size_t);
-void* __libc_calloc(size_t, size_t);
-void* __libc_realloc(void*, size_t);
-void* __libc_memalign(size_t, size_t);
-void __libc_free(void*);
-
-void* malloc(size_t n) {
-    if (tCounting) ++tAllocations;
-    return __libc_malloc(n);
-}
-void* calloc(size_t a, size_t b) {
-    if (tCounting) ++tAllocations;
-    return __libc_calloc(a, b);
-}
-void* realloc(void* p, size_t n) {
-    if (tCounting) ++tAllocations;
-    return __libc_realloc(p, n);
-}
-void free(void* p) { __libc_free(p); }
-}
-
-void* operator new(size_t n) {
-    if (tCounting) ++tAllocations;
-    if (void* p = __libc_malloc(n ? n : 1)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](size_t n) { return operator new(n); }
-void* operator new(size_t n, std::align_val_t a) {
-    if (tCounting) ++tAllocations;
-    if (void* p = __libc_memalign(static_cast<size_t>(a), n ? n : 1)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](size_t n, std::align_val_t a) { return operator new(n, a); }
-void operator delete(void* p) noexcept { __libc_free(p); }
-void operator delete[](void* p) noexcept { __libc_free(p); }
-void operator delete(void* p, size_t) noexcept { __libc_free(p); }
-void operator delete[](void* p, size_t) noexcept { __libc_free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { __libc_free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { __libc_free(p); }
-void operator delete(void* p, size_t, std::align_val_t) noexcept { __libc_free(p); }
-void operator delete[](void* p, size_t, std::align_val_t) noexcept { __libc_free(p); }
-#endif
 
 namespace norv::test {
 namespace {

@@ -66,7 +66,7 @@ void RunPlay(const CommonOptions& common, const PlayOptions& o) {
     // A malformed state file stops everything before it could be overwritten.
     std::optional<play::PlayState> initial;
     if (!o.State.empty()) initial = play::ReadPlayStateFile(o.State, kParamCount);
-    auto stats = o.Stats.empty() ? nullptr : std::make_unique<play::CallbackStats>();
+    auto stats = o.Stats.empty() ? nullptr : std::make_unique<host::CallbackStats>();
 
     std::optional<host::EditorWindow> window;  // outlives the instance
     play::PlaySession session(chosen.Plugin, o.Jack, initial, stats.get());
@@ -106,7 +106,7 @@ void RunPlay(const CommonOptions& common, const PlayOptions& o) {
     if (const int64_t skipped = session.Live().SkippedPeriods(); skipped > 0)
         LogEvent("skipped " + std::to_string(skipped) + " of " + std::to_string(session.Live().Periods()) +
                  " periods: silent while a set was switching");
-    if (stats) play::WriteStats(o.Stats, stats->Summary("norvkeys-play", session.Client().Xruns()));
+    if (stats) host::WriteStats(o.Stats, stats->Summary("norvkeys-play", session.Client().Xruns()));
     if (session.Client().ServerGone())
         throw std::runtime_error("JACK server \"" + play::ServerName(o.Jack) + "\" went away");
 }

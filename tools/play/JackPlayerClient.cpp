@@ -68,7 +68,7 @@ JackPlayerClient::~JackPlayerClient() { Close(); }
 
 std::string JackPlayerClient::Name() const { return client_ ? jack_get_client_name(client_) : ""; }
 
-void JackPlayerClient::Attach(host::LivePlayer& live, host::Host& host, TQuirraPlug* plug, CallbackStats* stats) {
+void JackPlayerClient::Attach(host::LivePlayer& live, host::Host& host, TQuirraPlug* plug, host::CallbackStats* stats) {
     live_ = &live;
     host_ = &host;
     plug_ = plug;
@@ -115,7 +115,7 @@ bool JackPlayerClient::OnAudioThread() { return tInProcess; }
 int JackPlayerClient::Process(jack_nframes_t frames, void* arg) {
     auto* self = static_cast<JackPlayerClient*>(arg);
     tInProcess = true;
-    const double start = self->stats_ ? MonotonicSeconds() : 0.0;
+    const double start = self->stats_ ? host::MonotonicSeconds() : 0.0;
     auto* left = static_cast<float*>(jack_port_get_buffer(self->left_, frames));
     auto* right = static_cast<float*>(jack_port_get_buffer(self->right_, frames));
     void* midi = jack_port_get_buffer(self->midi_, frames);
@@ -132,7 +132,7 @@ int JackPlayerClient::Process(jack_nframes_t frames, void* arg) {
     self->live_->End();
     if (self->stats_) {
         const jack_nframes_t rate = self->rate_.load(std::memory_order_relaxed);
-        if (rate > 0) self->stats_->Add(MonotonicSeconds() - start, static_cast<double>(frames) / rate);
+        if (rate > 0) self->stats_->Add(host::MonotonicSeconds() - start, static_cast<double>(frames) / rate);
     }
     return 0;
 }

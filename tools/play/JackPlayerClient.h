@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "host/LivePlayer.h"
-#include "tools/play/CallbackStats.h"
+#include "host/CallbackStats.h"
 
 namespace norv::play {
 
@@ -40,7 +40,7 @@ public:
 
     // Setup thread, once, before Activate. The instance gets the server's
     // rate at once. `stats` (may be null) then times every callback.
-    void Attach(host::LivePlayer& live, host::Host& host, TQuirraPlug* plug, CallbackStats* stats);
+    void Attach(host::LivePlayer& live, host::Host& host, TQuirraPlug* plug, host::CallbackStats* stats);
     // Setup thread. Throws std::runtime_error when the server refuses.
     void Activate();
     // Setup thread: the outputs to the first two physical playback ports,
@@ -73,7 +73,7 @@ private:
     host::LivePlayer* live_ = nullptr;
     host::Host* host_ = nullptr;
     TQuirraPlug* plug_ = nullptr;
-    CallbackStats* stats_ = nullptr;
+    host::CallbackStats* stats_ = nullptr;
     bool active_ = false;
     std::atomic<jack_nframes_t> rate_{0};
     std::atomic<bool> rateChanged_{false};

@@ -7,7 +7,7 @@
 namespace norv::play {
 
 PlaySession::PlaySession(const std::string& plugin, const JackOptions& jack, const std::optional<PlayState>& initial,
-                         CallbackStats* stats)
+                         host::CallbackStats* stats)
     : host_(std::make_unique<PlayerHost>(plugin)) {
     // The client first: without a server there is nothing to load a set for.
     client_ = std::make_unique<JackPlayerClient>(jack);

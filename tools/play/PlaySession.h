@@ -8,7 +8,7 @@
 #include <string>
 
 #include "host/LivePlayer.h"
-#include "tools/play/CallbackStats.h"
+#include "host/CallbackStats.h"
 #include "tools/play/JackPlayerClient.h"
 #include "tools/play/PlayerHost.h"
 #include "tools/play/StateFile.h"
@@ -21,7 +21,7 @@ public:
     // makes the instance and loads its set at the server's rate: from
     // `initial` when given, else its own. `stats` (may be null) outlives the session.
     PlaySession(const std::string& plugin, const JackOptions& jack, const std::optional<PlayState>& initial,
-                CallbackStats* stats = nullptr);
+                host::CallbackStats* stats = nullptr);
     ~PlaySession();
     PlaySession(const PlaySession&) = delete;
     PlaySession& operator=(const PlaySession&) = delete;

@@ -1,5 +1,6 @@
-// How long a JACK process callback took, as a share of its period, kept in
-// a histogram that is allocated once so the audio thread only counts.
+// How long a live host's process callback took, as a share of its period,
+// kept in a histogram that is allocated once so the audio thread only counts.
+// Benchmarks read it; the JACK player and the LV2 instrument both keep one.
 #pragma once
 
 #include <array>
@@ -7,7 +8,7 @@
 #include <ctime>
 #include <string>
 
-namespace norv::play {
+namespace norv::host {
 
 // CLOCK_MONOTONIC in seconds; safe on the audio thread.
 inline double MonotonicSeconds() {
@@ -30,7 +31,8 @@ public:
     // The share of the period that a fraction `q` (0..1) of the callbacks stayed within.
     double Quantile(double q) const;
     double Worst() const { return worst_; }
-    // "NAME callbacks N p50 S p99 S p99.9 S worst S xruns N", shares as fractions.
+    // "NAME callbacks N p50 S p99 S p99.9 S worst S xruns N", shares as
+    // fractions; without " xruns N" when `xruns` is negative (not known).
     std::string Summary(const std::string& name, int64_t xruns) const;
 
 private:
@@ -42,4 +44,4 @@ private:
 // Writes the summary line into `path`; throws std::runtime_error naming the file.
 void WriteStats(const std::string& path, const std::string& summary);
 
-}  // namespace norv::play
+}  // namespace norv::host

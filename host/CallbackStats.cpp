@@ -1,4 +1,4 @@
-#include "tools/play/CallbackStats.h"
+#include "host/CallbackStats.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,7 +6,7 @@
 #include <fstream>
 #include <stdexcept>
 
-namespace norv::play {
+namespace norv::host {
 
 void CallbackStats::Add(double seconds, double periodSeconds) {
     if (periodSeconds <= 0) return;
@@ -31,10 +31,11 @@ double CallbackStats::Quantile(double q) const {
 
 std::string CallbackStats::Summary(const std::string& name, int64_t xruns) const {
     char line[256];
-    std::snprintf(line, sizeof line, "%s callbacks %lld p50 %.4f p99 %.4f p99.9 %.4f worst %.4f xruns %lld",
-                  name.c_str(), static_cast<long long>(count_), Quantile(0.5), Quantile(0.99), Quantile(0.999),
-                  worst_, static_cast<long long>(xruns));
-    return line;
+    std::snprintf(line, sizeof line, "%s callbacks %lld p50 %.4f p99 %.4f p99.9 %.4f worst %.4f", name.c_str(),
+                  static_cast<long long>(count_), Quantile(0.5), Quantile(0.99), Quantile(0.999), worst_);
+    std::string text = line;
+    if (xruns >= 0) text += " xruns " + std::to_string(xruns);
+    return text;
 }
 
 void WriteStats(const std::string& path, const std::string& summary) {
@@ -44,4 +45,4 @@ void WriteStats(const std::string& path, const std::string& summary) {
     if (!out) throw std::runtime_error(path + ": cannot write the measurements");
 }
 
-}  // namespace norv::play
+}  // namespace norv::host
