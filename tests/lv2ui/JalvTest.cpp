@@ -15,11 +15,11 @@
 #include <thread>
 
 #include "lv2/Protocol.h"
-#include "lv2ui/PeakMeter.h"
 #include "lv2ui/PixelProbe.h"
 #include "lv2ui/TestBundle.h"
 #include "support/TempDir.h"
 #include "support/XSession.h"
+#include "support/jack/JackRig.h"
 
 // Last: Xlib's macros would clash with the headers above.
 #include <X11/Xlib.h>
@@ -94,7 +94,7 @@ TEST(Lv2UiInJalv, PanelOpensInsideJalvAndTalksToThePlugin) {
     // lock) before any plug-in loads. The in-process tests cover the UI there.
     GTEST_SKIP() << "jalv.gtk3 hangs with the sanitizers' runtimes preloaded";
 #endif
-    for (const char* program : {"Xvfb", "xdotool", "jackd", "jack_wait", "jalv.gtk3", "stdbuf"})
+    for (const char* program : {"Xvfb", "xdotool", "jackd", "jalv.gtk3", "stdbuf"})
         if (!FindProgram(program)) GTEST_SKIP() << program << " missing";
     test::XvfbServer server;
     ASSERT_FALSE(server.Display().empty()) << "Xvfb did not start";
@@ -105,26 +105,21 @@ TEST(Lv2UiInJalv, PanelOpensInsideJalvAndTalksToThePlugin) {
     test::TempDir dir;
     test::MakeTwoSetBundle(dir.path() / "lv2" / "norv-keys.lv2");
     setenv("LV2_PATH", (dir.path() / "lv2").c_str(), 1);
-    const std::string jackName = "norvlv2ui" + std::to_string(getpid());
-    setenv("JACK_DEFAULT_SERVER", jackName.c_str(), 1);
-
-    ChildProgram jack({*FindProgram("jackd"), "-n", jackName, "--no-realtime", "-d", "dummy", "-r", "48000", "-p", "256"},
-                      server.Display());
-    ASSERT_TRUE(jack.Started());
-    {
-        ChildProgram wait({*FindProgram("jack_wait"), "-w", "-t", "20"}, server.Display());
-        ASSERT_EQ(wait.Wait(30s), 0) << "the JACK server did not come up";
-    }
+    test::JackServer jack;
+    ASSERT_FALSE(jack.Name().empty()) << "the JACK server did not come up";
+    setenv("JACK_DEFAULT_SERVER", jack.Name().c_str(), 1);
 
     const std::string client = "norv_ui_" + std::to_string(getpid());
     ChildProgram jalv({*FindProgram("stdbuf"), "-oL", *FindProgram("jalv.gtk3"), "--jack-name", client, "-x", "-d",
                        lv2::kPluginUri},
                       server.Display());
     ASSERT_TRUE(jalv.Started());
-    auto meterOwner = std::make_unique<test::PeakMeter>(jackName);
-    test::PeakMeter& meter = *meterOwner;
+    auto meterOwner = std::make_unique<test::JackProbe>(jack.Name());
+    test::JackProbe& meter = *meterOwner;
     ASSERT_TRUE(meter.Ok());
-    ASSERT_TRUE(meter.Listen(client + ":out_left", client + ":out_right")) << "jalv's outputs did not appear";
+    ASSERT_TRUE(meter.Connect(client + ":out_left", meter.InLeft(), 10s) &&
+                meter.Connect(client + ":out_right", meter.InRight(), 10s))
+        << "jalv's outputs did not appear";
 
     // The UI asks which set plays as it opens; the plug-in answers.
     ASSERT_TRUE(jalv.WaitForLine("\tpatch:property <urn:norvkeys:norv-keys#set>", 30s)) << "the UI did not open";
@@ -147,7 +142,7 @@ TEST(Lv2UiInJalv, PanelOpensInsideJalvAndTalksToThePlugin) {
 
     // A key of the panel plays through the plug-in's event input. The note is soft
     // (the click is near the key's top): velocity sensitivity shapes its level.
-    meter.Reset();
+    meter.ResetPeak();
     ASSERT_TRUE(Do(at(34, 170), {"click", "1"}));
     ASSERT_TRUE(jalv.WaitForLine("## UI => Plugin (3 bytes)"));
     const auto noteOn = jalv.WaitForLine("\t<http://www.w3.org/1999/02/22-rdf-syntax-ns#value>");
@@ -174,7 +169,7 @@ TEST(Lv2UiInJalv, PanelOpensInsideJalvAndTalksToThePlugin) {
     }
     EXPECT_GT(differing, 0);
     std::this_thread::sleep_for(1s);
-    meter.Reset();
+    meter.ResetPeak();
     ASSERT_TRUE(Do(at(34, 170), {"click", "1"}));
     std::this_thread::sleep_for(1s);
     EXPECT_GT(meter.Peak(), 3 * soft) << "soft " << soft << ", after the knob " << meter.Peak();

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "engine/Parameters.h"
-#include "play/JackRig.h"
+#include "support/jack/JackRig.h"
 #include "host/StateStream.h"
 #include "support/TempDir.h"
 #include "tools/play/PlaySession.h"
@@ -64,7 +64,7 @@ TEST_F(MidiLearn, ALearnedControllerMovesTheKnobAcrossASaveAndARestart) {
     const std::string file = (dir_.path() / "links.state").string();
     {
         auto s = Start(std::nullopt, "learner");
-        test::Probe probe(server_.Name());
+        test::JackProbe probe(server_.Name());
         ASSERT_TRUE(probe.ConnectTo(s->Client().Name()));
         ASSERT_EQ(Item(*s, kKnob, play::kForgetItem)->Flags & 1, 1) << "nothing to forget yet";
 
@@ -95,7 +95,7 @@ TEST_F(MidiLearn, ALearnedControllerMovesTheKnobAcrossASaveAndARestart) {
     auto again = Start(play::ReadPlayStateFile(file, kParamCount), "learner-again");
     EXPECT_EQ(KnobOf(*again), play::PlayerHost::KnobValue(kKnob, 32));
     ASSERT_EQ(again->Host().Links.All(), (std::vector<MidiLink>{{kKnob, 1, 74}}));
-    test::Probe probe(server_.Name());
+    test::JackProbe probe(server_.Name());
     ASSERT_TRUE(probe.ConnectTo(again->Client().Name()));
     probe.Send(kChannel2Control, 74, 100);
     ASSERT_TRUE(PollUntil(*again, [&] { return KnobOf(*again) == play::PlayerHost::KnobValue(kKnob, 100); }));
@@ -117,7 +117,7 @@ TEST_F(MidiLearn, ALearnedControllerMovesTheKnobAcrossASaveAndARestart) {
 // are silence and counted, and the held note sounds again after.
 TEST_F(MidiLearn, PeriodsUnderASetSwitchAreSilentAndCounted) {
     auto s = Start(std::nullopt, "switcher");
-    test::Probe probe(server_.Name());
+    test::JackProbe probe(server_.Name());
     ASSERT_TRUE(probe.ConnectTo(s->Client().Name()));
     probe.Send(0x90, 60, 100);
     EXPECT_GT(probe.ListenPeak(4800), 0.01f);

@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "engine/Parameters.h"
-#include "play/JackRig.h"
+#include "support/jack/JackRig.h"
 #include "support/TempDir.h"
 #include "support/XSession.h"
 #include "tools/ToolRunner.h"
@@ -43,7 +43,7 @@ TEST(PlayCommand, ANoteFromJackMidiIsHeardAndNothingBeforeIt) {
     ASSERT_TRUE(client) << "the player did not come up";
     ASSERT_TRUE(player.WaitForLine("set ", std::chrono::seconds(30)));
 
-    test::Probe probe(server.Name());
+    test::JackProbe probe(server.Name());
     ASSERT_TRUE(probe.ConnectTo(client->substr(7)));
     EXPECT_EQ(probe.ListenPeak(kHalfSecond), 0.0f);
     probe.Send(0x90, 60, 100);

@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "engine/Parameters.h"
-#include "play/JackRig.h"
+#include "support/jack/JackRig.h"
 #include "support/TempDir.h"
 #include "support/XSession.h"
 #include "tools/play/StateFile.h"
@@ -57,7 +57,7 @@ TEST(PlayWindow, ShowsThePanelItsKeysSoundAndItsKnobsLearn) {
     EXPECT_EQ(differing, 0);
 
     // Key 48 under the mouse (the first C of the keyboard well at 29, 160), held while listening.
-    test::Probe probe(server.Name());
+    test::JackProbe probe(server.Name());
     ASSERT_TRUE(probe.ConnectTo(client->substr(7)));
     EXPECT_EQ(probe.ListenPeak(4800), 0.0f);
     ASSERT_TRUE(test::Xdotool(display.Display(), {"mousemove", "34", "170", "mousedown", "1"}));

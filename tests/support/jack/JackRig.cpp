@@ -1,4 +1,4 @@
-#include "play/JackRig.h"
+#include "support/jack/JackRig.h"
 
 #include <fcntl.h>
 #include <jack/midiport.h>
@@ -7,9 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <algorithm>
 #include <cmath>
-#include <stdexcept>
 #include <thread>
 
 #include "support/XSession.h"
@@ -32,6 +31,7 @@ jack_client_t* Open(const std::string& server, const char* name) {
                             server.c_str());
 }
 
+// Polling a server that is still starting makes the library complain.
 void Quiet(const char*) {}
 
 }  // namespace
@@ -53,8 +53,8 @@ JackServer::JackServer() {
     if (posix_spawn(&pid_, jackd->c_str(), &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
     if (pid_ <= 0) return;
-    // Up once a client can join.
     jack_set_error_function(Quiet);
+    jack_set_info_function(Quiet);
     for (int tries = 0; tries < 200; ++tries) {
         if (jack_client_t* c = Open(name, "norvtest-ready")) {
             jack_client_close(c);
@@ -65,41 +65,64 @@ JackServer::JackServer() {
     }
 }
 
-JackServer::~JackServer() {
-    if (pid_ <= 0) return;
+JackServer::~JackServer() { Stop(); }
+
+int JackServer::Stop() {
+    if (pid_ <= 0) return status_;
     kill(pid_, SIGTERM);
     int status = 0;
-    for (int tries = 0; tries < 200; ++tries) {
-        if (waitpid(pid_, &status, WNOHANG) == pid_) return;
+    for (int tries = 0; tries < 400; ++tries) {
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            pid_ = -1;
+            return status_;
+        }
         std::this_thread::sleep_for(25ms);
     }
     kill(pid_, SIGKILL);
     waitpid(pid_, &status, 0);
+    pid_ = -1;
+    status_ = -1;
+    return status_;
 }
 
-Probe::Probe(const std::string& server) {
-    client_ = Open(server, "probe");
-    if (!client_) throw std::runtime_error("JACK server " + server + " cannot be reached");
+JackProbe::JackProbe(const std::string& server) {
+    client_ = Open(server, "norv_probe");
+    if (!client_) return;
     out_ = jack_port_register(client_, "midi_out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    left_ = jack_port_register(client_, "in_left", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
-    right_ = jack_port_register(client_, "in_right", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
-    jack_set_process_callback(client_, Process, this);
-    if (!out_ || !left_ || !right_ || jack_activate(client_) != 0) throw std::runtime_error("probe client failed");
+    inLeft_ = jack_port_register(client_, "in_left", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+    inRight_ = jack_port_register(client_, "in_right", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+    if (!out_ || !inLeft_ || !inRight_ || jack_set_process_callback(client_, Process, this) != 0 ||
+        jack_activate(client_) != 0) {
+        jack_client_close(client_);
+        client_ = nullptr;
+    }
 }
 
-Probe::~Probe() {
+JackProbe::~JackProbe() {
+    if (!client_) return;
     jack_deactivate(client_);
     jack_client_close(client_);
 }
 
-bool Probe::ConnectTo(const std::string& player) {
-    const std::string me = jack_get_client_name(client_);
-    return jack_connect(client_, (me + ":midi_out").c_str(), (player + ":midi_in").c_str()) == 0 &&
-           jack_connect(client_, (player + ":out_left").c_str(), (me + ":in_left").c_str()) == 0 &&
-           jack_connect(client_, (player + ":out_right").c_str(), (me + ":in_right").c_str()) == 0;
+bool JackProbe::Connect(const std::string& from, const std::string& to, std::chrono::milliseconds patience) {
+    if (!client_) return false;
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    do {
+        if (jack_port_by_name(client_, from.c_str()) && jack_port_by_name(client_, to.c_str()) &&
+            jack_connect(client_, from.c_str(), to.c_str()) == 0)
+            return true;
+        std::this_thread::sleep_for(50ms);
+    } while (std::chrono::steady_clock::now() < deadline);
+    return false;
 }
 
-void Probe::Send(uint8_t status, uint8_t data1, uint8_t data2) {
+bool JackProbe::ConnectTo(const std::string& client, const std::string& midiIn) {
+    return Ok() && Connect(MidiOut(), client + ":" + midiIn) && Connect(client + ":out_left", InLeft()) &&
+           Connect(client + ":out_right", InRight());
+}
+
+void JackProbe::Send(uint8_t status, uint8_t data1, uint8_t data2) {
     host::MidiMessage m;
     m.Bytes[0] = status;
     m.Bytes[1] = data1;
@@ -108,7 +131,8 @@ void Probe::Send(uint8_t status, uint8_t data1, uint8_t data2) {
     outgoing_.Push(m);
 }
 
-float Probe::ListenPeak(int64_t frames) {
+float JackProbe::ListenPeak(int64_t frames) {
+    if (!client_) return -1.0f;
     // Whatever the period in flight holds belongs to the time before.
     const int64_t settle = frames_.load() + 2 * jack_get_buffer_size(client_);
     for (int tries = 0; frames_.load() < settle && tries < 1000; ++tries) std::this_thread::sleep_for(5ms);
@@ -121,20 +145,36 @@ float Probe::ListenPeak(int64_t frames) {
     return peak_.load();
 }
 
-// JACK's process thread.
-int Probe::Process(jack_nframes_t n, void* arg) {
-    auto* self = static_cast<Probe*>(arg);
+void JackProbe::Record(size_t frames) {
+    // The process thread leaves the buffers alone until told to record.
+    left_.assign(frames, 0.0f);
+    right_.assign(frames, 0.0f);
+    written_.store(0);
+    recording_.store(true);
+}
+
+int JackProbe::Process(jack_nframes_t n, void* arg) {
+    auto* self = static_cast<JackProbe*>(arg);
+    // Read before the MIDI goes out, so that a note sent after Record() is never early.
+    const bool recording = self->recording_.load();
     void* midi = jack_port_get_buffer(self->out_, n);
     jack_midi_clear_buffer(midi);
     host::MidiMessage m;
     while (self->outgoing_.Pop(m)) jack_midi_event_write(midi, 0, m.Bytes, m.Size);
+    const auto* left = static_cast<const float*>(jack_port_get_buffer(self->inLeft_, n));
+    const auto* right = static_cast<const float*>(jack_port_get_buffer(self->inRight_, n));
     float peak = 0.0f;
-    for (jack_port_t* port : {self->left_, self->right_}) {
-        const auto* in = static_cast<const float*>(jack_port_get_buffer(port, n));
-        for (jack_nframes_t i = 0; i < n; ++i) peak = std::max(peak, std::fabs(in[i]));
-    }
+    for (jack_nframes_t i = 0; i < n; ++i) peak = std::max({peak, std::fabs(left[i]), std::fabs(right[i])});
     float seen = self->peak_.load();
     while (peak > seen && !self->peak_.compare_exchange_weak(seen, peak)) {
+    }
+    if (recording) {
+        const size_t at = self->written_.load();
+        const size_t count = std::min<size_t>(n, self->left_.size() - at);
+        std::copy(left, left + count, self->left_.begin() + static_cast<ptrdiff_t>(at));
+        std::copy(right, right + count, self->right_.begin() + static_cast<ptrdiff_t>(at));
+        self->written_.store(at + count);
+        if (at + count >= self->left_.size()) self->recording_.store(false);
     }
     self->frames_ += n;
     return 0;
