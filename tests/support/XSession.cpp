@@ -73,7 +73,7 @@ XvfbServer::XvfbServer(const std::string& screen) {
     int fds[2];
     if (pipe(fds) != 0) return;
     std::vector<std::string> args = {*xvfb, "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
-                                     "-nolisten", "tcp"};
+                                     "-nolisten", "tcp", "-noreset"};
     auto argv = Argv(args);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -217,6 +217,9 @@ bool WaitForMenu(const std::string& display) {
         }
         if (!found) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
+    // Shown is not yet ready: the menu takes the pointer just after it is
+    // mapped, and a click before that goes to the window below.
+    if (found) std::this_thread::sleep_for(std::chrono::milliseconds(200));
     XCloseDisplay(x);
     return found;
 }
