@@ -4,6 +4,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "base/Cp936.h"
 #include "host/HostServices.h"
 
 namespace norv::host {
@@ -75,6 +76,11 @@ size_t RestoreInstanceState(Host& host, TQuirraPlug* plug, std::vector<uint8_t> 
     std::lock_guard lock(host.ProcessingMutex());
     plug->ExchangeState(&stream, 0);
     return stream.ReadPosition();
+}
+
+std::string PlayingSetName(TQuirraPlug* plug) {
+    const std::optional<SavedState> state = ParseState(SaveInstanceState(plug));
+    return state ? DisplayText(state->Name) : std::string();
 }
 
 }  // namespace norv::host

@@ -56,4 +56,8 @@ std::vector<uint8_t> SaveInstanceState(TQuirraPlug* plug);
 // can come in between). Returns how many bytes the instance read.
 size_t RestoreInstanceState(Host& host, TQuirraPlug* plug, std::vector<uint8_t> bytes);
 
+// The name of the set the instance plays, as its state names it, in UTF-8;
+// empty when the state cannot be read. Not while a block runs.
+std::string PlayingSetName(TQuirraPlug* plug);
+
 }  // namespace norv::host

@@ -38,7 +38,7 @@ Instance::Instance(double rate, const std::string& bundlePath, const HostFeature
     if (!plug_) throw std::runtime_error(bundle_ + "NorvKeys.so: the plug-in made no instance");
     plug_->HostCommand(PlugCommand::SetSampleRate, 0, static_cast<intptr_t>(std::lround(rate)));
     player_ = std::make_unique<host::LivePlayer>(*host_, plug_);
-    setName_ = PlayingSetName(plug_);
+    setName_ = host::PlayingSetName(plug_);
     lv2_atom_forge_init(&forge_, const_cast<LV2_URID_Map*>(features.Map));
 }
 

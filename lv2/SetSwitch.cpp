@@ -54,9 +54,4 @@ bool ChooseSetByName(host::Host& host, TQuirraPlug* plug, const std::string& fol
     return true;
 }
 
-std::string PlayingSetName(TQuirraPlug* plug) {
-    const std::optional<host::SavedState> state = host::ParseState(host::SaveInstanceState(plug));
-    return state ? DisplayText(state->Name) : std::string();
-}
-
 }  // namespace norv::lv2

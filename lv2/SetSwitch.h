@@ -39,8 +39,4 @@ struct SetRequest {
 bool ChooseSetByName(host::Host& host, TQuirraPlug* plug, const std::string& folder, std::string_view utf8,
                      std::string& playing, std::string& error);
 
-// Any non-audio thread, under the GUI lock, while no run() changes
-// parameters: the name of the set the instance plays, UTF-8.
-std::string PlayingSetName(TQuirraPlug* plug);
-
 }  // namespace norv::lv2

@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 #include "engine/Parameters.h"
+#include "host/StateStream.h"
 #include "lv2/Protocol.h"
-#include "lv2/ui/SetSync.h"
+#include "lv2/SetSwitch.h"
 
 namespace norv::lv2 {
 namespace {
@@ -51,7 +53,7 @@ PanelUi::PanelUi(const std::string& bundlePath, LV2UI_Write_Function write, LV2U
 
     resizes_ = host_->EditorResizes;
     locks_ = host_->ProcessingLocks;
-    setName_ = InstanceSetName(plug_);
+    setName_ = host::PlayingSetName(plug_);
     TellSize();
     writer_.GetSet();
 }
@@ -111,26 +113,22 @@ void PanelUi::TellSize() {
 void PanelUi::FollowSetSwitch() {
     if (host_->ProcessingLocks == locks_) return;
     locks_ = host_->ProcessingLocks;
-    const std::string name = InstanceSetName(plug_);
+    std::string name = host::PlayingSetName(plug_);
     if (name == setName_) return;
-    setName_ = name;
-    writer_.SetSet(SetPropertyName(name));
+    setName_ = std::move(name);
+    writer_.SetSet(setName_);
     for (int32_t i = 0; i < kParamCount; ++i)
         writer_.Parameter(i, static_cast<int32_t>(plug_->HandleParameter(i, 0, ParamFlag::Get)));
 }
 
 void PanelUi::FollowPluginSet(const std::string& utf8) {
-    if (SetPropertyName(setName_) == utf8) return;
-    const std::optional<std::string> name = LibrarySetName(wavTables_, utf8);
-    if (!name) {
-        std::fprintf(stderr, "Norv Keys UI: the plug-in plays set \"%s\", which this UI's library does not have\n",
-                     utf8.c_str());
-        return;
-    }
+    if (setName_ == utf8) return;
     UiHost::Quiet quiet(*host_);
-    if (!LoadSetNamed(*host_, plug_, *name))
-        std::fprintf(stderr, "Norv Keys UI: set \"%s\" did not load; the panel keeps its set\n", utf8.c_str());
-    setName_ = InstanceSetName(plug_);
+    std::string error;
+    if (!ChooseSetByName(*host_, plug_, wavTables_, utf8, setName_, error))
+        std::fprintf(stderr, "Norv Keys UI: the plug-in plays set \"%s\"; the panel keeps its own: %s\n", utf8.c_str(),
+                     error.c_str());
+    setName_ = host::PlayingSetName(plug_);
     locks_ = host_->ProcessingLocks;
 }
 

@@ -46,7 +46,7 @@ private:
     PanelSize told_;
     int resizes_ = 0;
     int locks_ = 0;
-    std::string setName_;  // as the instance's state names it
+    std::string setName_;  // UTF-8, as the set property carries it
     bool gone_ = false;
 };
 

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "base/Cp936.h"
+#include "host/StateStream.h"
 #include "tools/norvkeys/SetChoice.h"
 
 namespace norv::tool {
@@ -37,7 +38,7 @@ PanelWindow::PanelWindow(host::EditorWindow& window, host::Host& host, TQuirraPl
     char id[32];
     std::snprintf(id, sizeof id, "0x%lx", static_cast<unsigned long>(plug_->EditorHandle));
     LogEvent(std::string("panel ") + id);
-    LogEvent("set " + CurrentSetName(plug_));
+    LogEvent("set " + host::PlayingSetName(plug_));
 }
 
 PanelWindow::~PanelWindow() {
@@ -63,7 +64,7 @@ bool PanelWindow::Pump(int waitMs) {
     // A set switch takes the processing lock.
     if (host_.ProcessingLocks != locks_) {
         locks_ = host_.ProcessingLocks;
-        LogEvent("set " + CurrentSetName(plug_));
+        LogEvent("set " + host::PlayingSetName(plug_));
     }
     return true;
 }

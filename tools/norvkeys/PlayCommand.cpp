@@ -12,6 +12,7 @@
 
 #include "engine/Parameters.h"
 #include "host/EditorWindow.h"
+#include "host/StateStream.h"
 #include "tools/norvkeys/AtomicFile.h"
 #include "tools/norvkeys/Commands.h"
 #include "tools/norvkeys/Interrupt.h"
@@ -49,7 +50,7 @@ void RunWindow(PanelWindow& panel, play::PlaySession& session, const InterruptGu
 }
 
 void RunHeadless(play::PlaySession& session, const InterruptGuard& interrupt) {
-    LogEvent("set " + CurrentSetName(session.Plug()));
+    LogEvent("set " + host::PlayingSetName(session.Plug()));
     while (!interrupt.Interrupted() && !session.Client().ServerGone()) {
         session.Poll();
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

@@ -220,7 +220,7 @@ void RenderToFile(host::Host& host, TQuirraPlug* plug, const host::MidiSong& son
 }
 
 std::string ShownSetName(TQuirraPlug* plug, const ChosenSet& chosen) {
-    std::string name = CurrentSetName(plug);
+    std::string name = host::PlayingSetName(plug);
     if (name.empty() && chosen.Entry) name = DisplayText(chosen.Entry->Name);
     if (name.empty()) name = "(a set without a name)";
     if (!chosen.Given.empty()) name += " (" + chosen.Given + ")";

@@ -142,9 +142,4 @@ void ChooseSet(host::Host& host, TQuirraPlug* plug, const TLibraryEntry& set) {
         throw std::runtime_error(set.File + ": the instrument could not load set \"" + DisplayText(set.Name) + "\"");
 }
 
-std::string CurrentSetName(TQuirraPlug* plug) {
-    const std::optional<host::SavedState> state = host::ParseState(host::SaveInstanceState(plug));
-    return state ? DisplayText(state->Name) : std::string();
-}
-
 }  // namespace norv::tool

@@ -60,7 +60,4 @@ std::vector<std::optional<double>> SetPreset(const TLibraryEntry& set, int param
 // load the set (it keeps its previous set then).
 void ChooseSet(host::Host& host, TQuirraPlug* plug, const TLibraryEntry& set);
 
-// The name of the set the instance plays, as UTF-8.
-std::string CurrentSetName(TQuirraPlug* plug);
-
 }  // namespace norv::tool
