@@ -10,12 +10,14 @@
 namespace norv::lv2 {
 
 Uris::Uris(const LV2_URID_Map& map)
-    : AtomChunk(map.map(map.handle, LV2_ATOM__Chunk)),
+    : AtomBlank(map.map(map.handle, LV2_ATOM__Blank)),
+      AtomChunk(map.map(map.handle, LV2_ATOM__Chunk)),
       AtomInt(map.map(map.handle, LV2_ATOM__Int)),
       AtomObject(map.map(map.handle, LV2_ATOM__Object)),
       AtomSequence(map.map(map.handle, LV2_ATOM__Sequence)),
       AtomString(map.map(map.handle, LV2_ATOM__String)),
       AtomUrid(map.map(map.handle, LV2_ATOM__URID)),
+      EventTransfer(map.map(map.handle, LV2_ATOM__eventTransfer)),
       MidiEvent(map.map(map.handle, LV2_MIDI__MidiEvent)),
       PatchGet(map.map(map.handle, LV2_PATCH__Get)),
       PatchSet(map.map(map.handle, LV2_PATCH__Set)),

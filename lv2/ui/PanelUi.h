@@ -37,7 +37,7 @@ private:
     void FollowPluginSet(const std::string& utf8);
 
     UiFeatures features_;
-    UiUrids urids_;
+    Uris urids_;
     PortWriter writer_;
     std::string wavTables_;
     PanelGeometry geometry_;

@@ -13,7 +13,7 @@ namespace norv::lv2 {
 
 class PortWriter {
 public:
-    PortWriter(LV2UI_Write_Function write, LV2UI_Controller controller, const UiUrids& urids)
+    PortWriter(LV2UI_Write_Function write, LV2UI_Controller controller, const Uris& urids)
         : write_(write), controller_(controller), urids_(urids) {}
 
     // A parameter's value (in its knob's range) to its control port.
@@ -27,7 +27,7 @@ private:
 
     LV2UI_Write_Function write_;
     LV2UI_Controller controller_;
-    const UiUrids& urids_;
+    const Uris& urids_;
 };
 
 }  // namespace norv::lv2

@@ -22,9 +22,9 @@ void Append(AtomBytes& out, const void* data, size_t size) {
 void Pad(AtomBytes& out) { out.resize(lv2_atom_pad_size(static_cast<uint32_t>(out.size()))); }
 
 // An object of type `otype` whose properties the caller appends; Finish sets its size.
-AtomBytes BeginObject(const UiUrids& u, LV2_URID otype) {
+AtomBytes BeginObject(const Uris& u, LV2_URID otype) {
     AtomBytes out;
-    const LV2_Atom_Object object{{0, u.Object}, {0, otype}};
+    const LV2_Atom_Object object{{0, u.AtomObject}, {0, otype}};
     Append(out, &object, sizeof object);
     return out;
 }
@@ -44,22 +44,7 @@ AtomBytes Finish(AtomBytes out) {
 
 }  // namespace
 
-UiUrids::UiUrids(LV2_URID_Map& map) {
-    auto m = [&map](const char* uri) { return map.map(map.handle, uri); };
-    EventTransfer = m(LV2_ATOM__eventTransfer);
-    Object = m(LV2_ATOM__Object);
-    Blank = m(LV2_ATOM__Blank);
-    String = m(LV2_ATOM__String);
-    Urid = m(LV2_ATOM__URID);
-    MidiEvent = m(LV2_MIDI__MidiEvent);
-    PatchSet = m(LV2_PATCH__Set);
-    PatchGet = m(LV2_PATCH__Get);
-    PatchProperty = m(LV2_PATCH__property);
-    PatchValue = m(LV2_PATCH__value);
-    SetProperty = m(kSetProperty);
-}
-
-AtomBytes MidiNoteAtom(const UiUrids& u, int key, int velocity) {
+AtomBytes MidiNoteAtom(const Uris& u, int key, int velocity) {
     const uint8_t k = static_cast<uint8_t>(std::clamp(key, 0, 127));
     const uint8_t v = static_cast<uint8_t>(std::clamp(velocity, 0, 127));
     const uint8_t body[3] = {static_cast<uint8_t>(v > 0 ? LV2_MIDI_MSG_NOTE_ON : LV2_MIDI_MSG_NOTE_OFF), k, v};
@@ -70,24 +55,24 @@ AtomBytes MidiNoteAtom(const UiUrids& u, int key, int velocity) {
     return out;
 }
 
-AtomBytes SetSetAtom(const UiUrids& u, const std::string& utf8Name) {
+AtomBytes SetSetAtom(const Uris& u, const std::string& utf8Name) {
     AtomBytes out = BeginObject(u, u.PatchSet);
-    AddProperty(out, u.PatchProperty, u.Urid, &u.SetProperty, sizeof u.SetProperty);
+    AddProperty(out, u.PatchProperty, u.AtomUrid, &u.SetProperty, sizeof u.SetProperty);
     // An atom:String's body ends with its zero byte.
-    AddProperty(out, u.PatchValue, u.String, utf8Name.c_str(), static_cast<uint32_t>(utf8Name.size() + 1));
+    AddProperty(out, u.PatchValue, u.AtomString, utf8Name.c_str(), static_cast<uint32_t>(utf8Name.size() + 1));
     return Finish(std::move(out));
 }
 
-AtomBytes GetSetAtom(const UiUrids& u) {
+AtomBytes GetSetAtom(const Uris& u) {
     AtomBytes out = BeginObject(u, u.PatchGet);
-    AddProperty(out, u.PatchProperty, u.Urid, &u.SetProperty, sizeof u.SetProperty);
+    AddProperty(out, u.PatchProperty, u.AtomUrid, &u.SetProperty, sizeof u.SetProperty);
     return Finish(std::move(out));
 }
 
-std::optional<std::string> SetNameOf(const UiUrids& u, const void* data, uint32_t size) {
+std::optional<std::string> SetNameOf(const Uris& u, const void* data, uint32_t size) {
     if (!data || size < sizeof(LV2_Atom_Object)) return std::nullopt;
     const auto* atom = static_cast<const LV2_Atom*>(data);
-    if ((atom->type != u.Object && atom->type != u.Blank) || sizeof(LV2_Atom) + atom->size > size ||
+    if ((atom->type != u.AtomObject && atom->type != u.AtomBlank) || sizeof(LV2_Atom) + atom->size > size ||
         atom->size < sizeof(LV2_Atom_Object_Body))
         return std::nullopt;
     const auto* object = static_cast<const LV2_Atom_Object*>(data);
@@ -102,9 +87,9 @@ std::optional<std::string> SetNameOf(const UiUrids& u, const void* data, uint32_
         if (p->key == u.PatchProperty) property = &p->value;
         if (p->key == u.PatchValue) value = &p->value;
     }
-    if (!property || property->type != u.Urid || property->size < sizeof(LV2_URID)) return std::nullopt;
+    if (!property || property->type != u.AtomUrid || property->size < sizeof(LV2_URID)) return std::nullopt;
     if (reinterpret_cast<const LV2_Atom_URID*>(property)->body != u.SetProperty) return std::nullopt;
-    if (!value || value->type != u.String || value->size == 0) return std::nullopt;
+    if (!value || value->type != u.AtomString || value->size == 0) return std::nullopt;
     const char* text = static_cast<const char*>(LV2_ATOM_BODY_CONST(value));
     return std::string(text, strnlen(text, value->size));
 }

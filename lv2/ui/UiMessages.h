@@ -11,26 +11,22 @@
 #include <string>
 #include <vector>
 
-namespace norv::lv2 {
+#include "lv2/Uris.h"
 
-struct UiUrids {
-    explicit UiUrids(LV2_URID_Map& map);
-    LV2_URID EventTransfer, Object, Blank, String, Urid, MidiEvent;
-    LV2_URID PatchSet, PatchGet, PatchProperty, PatchValue, SetProperty;
-};
+namespace norv::lv2 {
 
 // One atom (header and body), as atom:eventTransfer carries it.
 using AtomBytes = std::vector<uint8_t>;
 
 // A note-on (velocity 1..127) or, for velocity 0, a note-off on channel 1.
-AtomBytes MidiNoteAtom(const UiUrids& u, int key, int velocity);
+AtomBytes MidiNoteAtom(const Uris& u, int key, int velocity);
 // patch:Set of the set property to a UTF-8 name.
-AtomBytes SetSetAtom(const UiUrids& u, const std::string& utf8Name);
+AtomBytes SetSetAtom(const Uris& u, const std::string& utf8Name);
 // patch:Get of the set property.
-AtomBytes GetSetAtom(const UiUrids& u);
+AtomBytes GetSetAtom(const Uris& u);
 
 // The UTF-8 name a patch:Set of the set property carries; nullopt for any
 // other atom, a short one included.
-std::optional<std::string> SetNameOf(const UiUrids& u, const void* atom, uint32_t size);
+std::optional<std::string> SetNameOf(const Uris& u, const void* atom, uint32_t size);
 
 }  // namespace norv::lv2
