@@ -11,7 +11,7 @@ CMAKE_FLAGS ?=
 # Where install-lv2 puts the bundle; unset or empty means ~/.lv2.
 LV2_DIR := $(or $(LV2_INSTALL_DIR),$(HOME)/.lv2)
 
-.PHONY: all deps build run test test-plain test-asan test-tsan bench fuzz import-pianos install-lv2 clean
+.PHONY: all deps build run test test-plain test-asan test-tsan bench bench-sound fuzz import-pianos install-lv2 clean
 
 all: build
 
@@ -47,6 +47,11 @@ test-tsan: deps
 bench: build
 	cmake --build $(BUILD) -j $(JOBS) --target benches
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b || exit 1; done
+
+# The imported pianos against FluidSynth on their SoundFonts, and Norv Grand.
+bench-sound: build
+	@./scripts/install-deps --bench
+	bench/sound/bench-sound --build $(BUILD)
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNORV_FUZZ=ON
