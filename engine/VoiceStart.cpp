@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 
+#include "engine/VoiceShape.h"
 #include "wavetable/WavTables.h"
 
 namespace norv {
@@ -12,9 +13,7 @@ namespace {
 using L = long double;
 
 constexpr float kCentsToKey = std::bit_cast<float>(0x3C23D70Au);  // 0.01f
-constexpr float kInvLn11 = std::bit_cast<float>(0x3ED58545u);     // 1 / ln 11
 constexpr L kSemitone = 0.05776226505L;                            // ln 2 / 12
-constexpr L kMaxFilterCoef = 2.0L;
 
 float Clamp(float x, float lo, float hi) { return x < lo ? lo : (x > hi ? hi : x); }
 
@@ -37,13 +36,6 @@ int32_t StepFor(float k, const TWaveTableSample& s, float d, float sampleRate, f
 }
 
 }  // namespace
-
-float EngineVelocity(float initVolume) {
-    float t = static_cast<float>(std::log(10.0L * initVolume + 1.0L) * static_cast<L>(kInvLn11));
-    L vel = std::nearbyint(static_cast<L>(t) * 100.0L);
-    if (!(vel >= -1e9L)) vel = 0;  // NaN from a level below -0.1
-    return static_cast<float>(std::min<L>(vel, 127.0L));
-}
 
 float KeyFromPitchCents(float pitchCents) {
     float k = static_cast<float>(static_cast<L>(pitchCents) * static_cast<L>(kCentsToKey));
@@ -97,14 +89,8 @@ void SetupVoice(TPianoVoice& v, float initVolume, float curPitch, const TWorking
     v.Level = table.VelocityFactor;
     v.VelSensExp = w.VelSensExponent;
 
-    const L muffle = SoundLevel(levels[kMuffle]);
-    float c = static_cast<float>(muffle * muffle * w.MuffleScale + 50.0L + (static_cast<L>(vel) - 64.0L) * w.VelMuffleScale.load());
-    const L floorCut = 0.4L * k + 55.0L;
-    if (floorCut > c) c = static_cast<float>(floorCut);
-    if (c > 210.0f) c = 210.0f;
-    // Below 22050 Hz the open filter would feed back more than it takes in
-    // and grow without bound; 2 keeps it at the edge, as at 22050 Hz.
-    v.FilterCoef = static_cast<float>(std::min(static_cast<L>(c) * c * inv, kMaxFilterCoef));
+    const float c = MuffleCutoff(k, vel, SoundLevel(levels[kMuffle]), w.VelMuffleScale, w.MuffleScale);
+    v.FilterCoef = MuffleCoefficient(c, inv);
 
     v.Key = k;
 
@@ -113,15 +99,7 @@ void SetupVoice(TPianoVoice& v, float initVolume, float curPitch, const TWorking
     v.PanGainR = static_cast<float>(static_cast<L>(vol) * w.KeySpread.load() * (static_cast<L>(kp) - 60.0L) + vol);
     v.PanGainL = static_cast<float>(static_cast<L>(vol) + vol - v.PanGainR);
 
-    const float kd = std::max(kp, 44.0f);
-    const float decay = static_cast<float>(SoundLevel(levels[kDecay]));
-    if (decay == 0.0f) {
-        v.DecayCoef = 1.0f;
-    } else {
-        float x = static_cast<float>(2.0L * decay);
-        if (x < 1.0f) x = static_cast<float>((static_cast<L>(x) + 0.25L) - 0.5L * decay);
-        v.DecayCoef = static_cast<float>(std::exp(-static_cast<L>(inv) * std::exp(0.033L * kd - 0.6L - x)));
-    }
+    v.DecayCoef = HoldCoefficient(k, SoundLevel(levels[kDecay]), inv);
 }
 
 bool PitchChanged(const TPianoVoice& v) {
@@ -137,13 +115,6 @@ void RecomputeStep(TPianoVoice& v, const TWorkingValues& w, const TPianoWaveTabl
     const int32_t o = ZoneOffset(vel, w);
     const int32_t g = FindZone(table, v.Key, o);
     v.Step = StepFor(k, table.Samples[static_cast<size_t>(g)], d, table.SampleRate, w.InvSampleRate);
-}
-
-float ReleaseCoefficient(float key, float releaseLevel, bool releaseHighNotes, float invSampleRate) {
-    const L release = SoundLevel(releaseLevel);
-    L e = (releaseHighNotes || key >= 94.0f) ? 0.01L * key + 6.0L - 5.0L * release
-                                             : 0.017L * key + 2.0L - 2.0L * release;
-    return static_cast<float>(std::exp(-static_cast<L>(invSampleRate) * std::exp(e)));
 }
 
 }  // namespace norv

@@ -5,14 +5,12 @@
 #include <cstdint>
 
 #include "engine/Voice.h"
+#include "engine/VoiceShape.h"
 #include "engine/WorkingValues.h"
 
 namespace norv {
 
 class TPianoWaveTable;
-
-// Velocity 0..127 from the host's note-on level.
-float EngineVelocity(float initVolume);
 
 // Key 0..127 with fraction from 6000 + CurPitch (already rounded to float).
 float KeyFromPitchCents(float pitchCents);
@@ -34,8 +32,5 @@ bool PitchChanged(const TPianoVoice& v);
 
 // Recomputes Step (and PitchCents) for the host's current pitch.
 void RecomputeStep(TPianoVoice& v, const TWorkingValues& w, const TPianoWaveTable& table);
-
-// The per-sample multiplier after a release; `release` is the parameter's level.
-float ReleaseCoefficient(float key, float release, bool releaseHighNotes, float invSampleRate);
 
 }  // namespace norv
