@@ -56,8 +56,8 @@ TEST(ImportSet, SoundFontBecomesASetTheInstrumentLoadsWithItsLevels) {
     EXPECT_EQ(s.Name, "Test Piano");
     EXPECT_EQ(s.Zones, 2);
     ASSERT_EQ(s.Layers.size(), 2u);
-    EXPECT_EQ(s.Layers[1].LoVel, 81);
-    EXPECT_EQ(s.Layers[1].Limit, 92);  // the instrument's velocity of MIDI 80
+    EXPECT_EQ(s.Layers[1].LoVel, 80);  // MIDI 80 and 81 share the instrument's velocity 92
+    EXPECT_EQ(s.Layers[1].Limit, 91);  // the instrument's velocity of MIDI 79
     EXPECT_EQ(s.Channels, 2);
     EXPECT_EQ(s.Rate, 44100);
     EXPECT_EQ(s.Files, 4);
@@ -67,7 +67,7 @@ TEST(ImportSet, SoundFontBecomesASetTheInstrumentLoadsWithItsLevels) {
     ASSERT_TRUE(t.LoadFromFile(44100, (dir.path() / "sets" / "Test Piano.wti").string()));
     EXPECT_EQ(t.Name, "Test Piano");
     EXPECT_EQ(t.Author, "Test Engineer");
-    EXPECT_EQ(t.VelocityLimits, (std::vector<int32_t>{0, 92}));
+    EXPECT_EQ(t.VelocityLimits, (std::vector<int32_t>{0, 91}));
     ASSERT_EQ(t.Samples.size(), 4u);
     EXPECT_EQ(t.Samples[0].High, 59);
     EXPECT_EQ(t.Samples[2].High, 999);
@@ -77,10 +77,12 @@ TEST(ImportSet, SoundFontBecomesASetTheInstrumentLoadsWithItsLevels) {
     EXPECT_EQ(t.Samples[2].LoopLength, 0);  // unlooped
     EXPECT_EQ(t.Samples[2].EndFrame - t.Samples[2].StartFrame + 1, std::lround(P::kUnloopedFrames / std::exp2(37 / 1200.0)));
 
-    // Relative levels as the source gives them; the loudest at -1 dBFS.
+    // Relative levels as the source plays them (0.4 of the attenuation, as
+    // players apply it; its velocity curve is the instrument's at the fitted
+    // sensitivity); the loudest at -1 dBFS.
     const double lowSoft = LevelDb(t, 0, 8820);
-    EXPECT_NEAR(LevelDb(t, 1, 8820) - lowSoft, 20 * std::log10(P::kLowLoudPeak / P::kLowSoftPeak) - P::kAttenuationDb, 0.1);
-    EXPECT_NEAR(LevelDb(t, 2, 8820) - lowSoft, 20 * std::log10(P::kHighPeak / P::kLowSoftPeak), 0.1);
+    EXPECT_NEAR(LevelDb(t, 1, 8820) - lowSoft, 20 * std::log10(P::kLowLoudPeak / P::kLowSoftPeak) - 0.4 * P::kAttenuationDb, 0.5);
+    EXPECT_NEAR(LevelDb(t, 2, 8820) - lowSoft, 20 * std::log10(P::kHighPeak / P::kLowSoftPeak), 0.5);
     int peak = 0;
     for (int i = 0; i < t.SampleDataSize / 2; ++i) peak = std::max(peak, std::abs(int{t.SampleData[i]}));
     EXPECT_NEAR(20 * std::log10(peak / 32768.0), kPeakDbfs, 0.01);
@@ -135,14 +137,14 @@ TEST(ImportSet, ExistingSetsAreReplacedOnlyWhenAskedAndFailuresLeaveNothing) {
     EXPECT_FALSE(fs::exists(sets / "My_Piano" / "marker"));
     EXPECT_EQ(s.Kind, "SFZ");
     EXPECT_EQ(s.Channels, 1);
-    EXPECT_EQ(s.LeftOut, std::vector<std::string>{"envelopes (1 region)"});
+    EXPECT_TRUE(s.LeftOut.empty());
     TPianoWaveTable t(sets.string() + "/", 15);
     ASSERT_TRUE(t.LoadFromFile(44100, (sets / "My_Piano.wti").string()));
     ASSERT_EQ(t.Samples.size(), 2u);
     EXPECT_EQ(t.Samples[1].Root, 60);
     EXPECT_EQ(t.Samples[0].LoopLength, 2200);
     EXPECT_GE(t.Samples[1].LoopLength, 4096);
-    EXPECT_NEAR(LevelDb(t, 1, 2200) - LevelDb(t, 0, 2200), -6.0, 0.1);
+    EXPECT_NEAR(LevelDb(t, 1, 2200) - LevelDb(t, 0, 2200), -6.0, 0.5);
 }
 
 }  // namespace

@@ -27,15 +27,18 @@ bool Says(const ZonePlan& plan, const std::string& text) {
 
 TEST(ZonePlan, ZonesRiseLayersAreSharedGapsAreFilledAndSplitsConverted) {
     // Two zones with a gap at 50-53; layers split at 64 and 101 (nothing above 100 in the lower zone).
+    // MIDI 63 and 64 give one instrument velocity, as do 100 and 101: the
+    // splits move to the nearest velocity that can split, down on a tie.
     const std::vector<SourceRegion> regions = {
         Region(21, 49, 1, 63, 0),  Region(21, 49, 64, 100, 1), Region(54, 108, 1, 63, 2),
         Region(54, 108, 64, 100, 3), Region(54, 108, 101, 127, 4), Region(60, 70, 1, 63, 5),
     };
     const ZonePlan plan = PlanZones(regions, 0);
     ASSERT_EQ(plan.Layers.size(), 3u);
-    EXPECT_EQ(plan.Layers[1].LoVel, 64);
-    EXPECT_EQ(plan.Layers[1].Limit, 83);  // the instrument's velocity of MIDI 63
-    EXPECT_EQ(plan.Layers[2].Limit, 100);  // of MIDI 100
+    EXPECT_EQ(plan.Layers[1].LoVel, 63);
+    EXPECT_EQ(plan.Layers[1].Limit, 82);  // the instrument's velocity of MIDI 62
+    EXPECT_EQ(plan.Layers[2].LoVel, 102);
+    EXPECT_EQ(plan.Layers[2].Limit, 100);  // of MIDI 101
     // Zones that play the same regions in every layer are one zone.
     ASSERT_EQ(plan.Zones.size(), 2u);
     EXPECT_EQ(plan.Zones[0].HiKey, 51);  // half the gap each way
@@ -46,12 +49,12 @@ TEST(ZonePlan, ZonesRiseLayersAreSharedGapsAreFilledAndSplitsConverted) {
     EXPECT_TRUE(Says(plan, "keys 50-53 have no region: keys 50-51 play the zone below, keys 52-53 the zone above"));
     EXPECT_TRUE(Says(plan, "velocities 101-127 have no region in 1 zone(s)"));
     EXPECT_TRUE(Says(plan, "regions overlap"));
-    EXPECT_TRUE(Says(plan, "MIDI velocities 100 and 101 both give the instrument's velocity 100: velocities 101 play the layer below"));
+    EXPECT_TRUE(Says(plan, "MIDI velocities 100 and 101 both give the instrument's velocity 100: the layer of velocities 101 up starts at 102"));
 
     // At most two layers: the narrowest (101-127) goes into its neighbour.
     const ZonePlan two = PlanZones(regions, 2);
     ASSERT_EQ(two.Layers.size(), 2u);
-    EXPECT_EQ(two.Layers[1].LoVel, 64);
+    EXPECT_EQ(two.Layers[1].LoVel, 63);
     EXPECT_EQ(two.Layers[1].HiVel, 127);
     EXPECT_EQ(two.Zones[1].Regions, (std::vector<int>{2, 3}));
 

@@ -7,7 +7,10 @@
 #include <tuple>
 
 #include "base/TextCase.h"
+#include "engine/Parameters.h"
+#include "tools/import/ChordHeadroom.h"
 #include "tools/import/ImportError.h"
+#include "tools/import/PresetFit.h"
 #include "tools/import/SampleBaker.h"
 #include "tools/import/SetDefinition.h"
 #include "tools/import/SetFolder.h"
@@ -24,16 +27,22 @@ namespace fs = std::filesystem;
 // The loader keeps all frames of a set in one block of at most 2 GB.
 constexpr int64_t kMaxSetValues = (int64_t{1} << 30) - (int64_t{1} << 20);
 
-// One WAVE file of the set: the same region data, tuning remainder and gain.
+// One WAVE file of the set: the same region data, tuning remainder, gain
+// and envelope.
 struct Output {
     int Sample = -1;
     BakeRequest Request;
     int Root = 60;  // of the first entry that plays it, for its name
+    // How the source plays the first entry's zone and layer: the data carries
+    // its envelope's fall up to the loop.
+    NoteShape Envelope;
     std::string File;
     BakedSample Baked;
+    BandSpectrum Spectrum;  // of the baked frames' opening
+    double Scale = 1.0;     // from the baked frames to the stored ones, full scale 1
 };
 
-using OutputKey = std::tuple<int, long long, long long, int64_t, int64_t, bool, int64_t, int64_t>;
+using OutputKey = std::tuple<int, long long, long long, int64_t, int64_t, bool, int64_t, int64_t, long long, long long>;
 
 class Import {
 public:
@@ -42,9 +51,12 @@ public:
 
 private:
     void Plan();
-    int OutputFor(const SourceRegion& r, int root, double shiftCents);
+    int OutputFor(const SourceRegion& r, int root, double shiftCents, const NoteShape& envelope);
     void ChooseFormat();
     void Bake();
+    std::optional<PresetFitInput::SourceNote> SourcePlays(int key, int midi) const;
+    void Fit();
+    void Level();
     void Write(SetFolder& folder);
     void Verify(const fs::path& definition) const;
 
@@ -57,22 +69,27 @@ private:
     std::vector<int> entryOutputs_;  // the output each definition entry plays
     SetDefinition set_;
     ImportSummary summary_;
+    PresetFit fit_;
 };
 
-int Import::OutputFor(const SourceRegion& r, int root, double shiftCents) {
+int Import::OutputFor(const SourceRegion& r, int root, double shiftCents, const NoteShape& envelope) {
     const OutputKey key{r.Sample,        std::llround(shiftCents * 1e4), std::llround(r.GainDb * 1e4),
                         r.Frames.Start,  r.Frames.End,                   r.IsLooped,
-                        r.IsLooped ? r.LoopFrames.Start : 0, r.IsLooped ? r.LoopFrames.End : 0};
+                        r.IsLooped ? r.LoopFrames.Start : 0, r.IsLooped ? r.LoopFrames.End : 0,
+                        std::llround(std::min(envelope.HoldSeconds, 1e6) * 1e3),
+                        std::llround(std::min(envelope.DecayDbPerSecond, 1e6) * 1e3)};
     const auto [it, added] = outputIndex_.emplace(key, static_cast<int>(outputs_.size()));
     if (added) {
         Output out;
         out.Sample = r.Sample;
         out.Root = root;
+        out.Envelope = envelope;
         out.Request.Frames = r.Frames;
         out.Request.Looped = r.IsLooped;
         out.Request.Loop = r.LoopFrames;
         out.Request.ShiftCents = shiftCents;
-        out.Request.GainDb = r.GainDb;
+        // The fit gives each sample its gain.
+        out.Request.GainDb = 0;
         out.Request.SourceRate = source_->SampleFacts.at(r.Sample).Rate;
         outputs_.push_back(std::move(out));
     }
@@ -86,12 +103,19 @@ void Import::Plan() {
     for (const PlannedLayer& layer : plan_.Layers) set_.Limits.push_back(layer.Limit);
     for (size_t z = 0; z < plan_.Zones.size(); ++z) {
         const PlannedZone& zone = plan_.Zones[z];
-        for (int regionIndex : zone.Regions) {
-            const SourceRegion& r = source_->Regions[static_cast<size_t>(regionIndex)];
+        for (size_t l = 0; l < zone.Regions.size(); ++l) {
+            const SourceRegion& r = source_->Regions[static_cast<size_t>(zone.Regions[l])];
             const long shift = std::lround(r.TuneCents / 100.0);
             const int root = static_cast<int>(std::clamp<long>(r.Root - shift, 0, 127));
             const double shiftCents = r.TuneCents - 100.0 * (r.Root - root);
-            entryOutputs_.push_back(OutputFor(r, root, shiftCents));
+            // The envelope of the zone's middle key and the layer's middle velocity.
+            NoteShape envelope;
+            if (r.Shape) {
+                const PlannedLayer& layer = plan_.Layers[l];
+                envelope = r.Shape(std::clamp((zone.LoKey + zone.HiKey + 1) / 2, 0, 127),
+                                   std::clamp((layer.LoVel + layer.HiVel + 1) / 2, r.LoVel, r.HiVel));
+            }
+            entryOutputs_.push_back(OutputFor(r, root, shiftCents, envelope));
             // The last zone reaches every key the instrument can ask for.
             set_.Entries.push_back({"", root, z + 1 == plan_.Zones.size() ? 999 : zone.HiKey, r.IsLooped});
         }
@@ -145,18 +169,103 @@ void Import::Bake() {
             summary_.SourceBytes += source_->SampleFacts.at(o.Sample).SourceBytes;
         }
         o.Baked = BakeSample(decoded, source_->SampleFacts.at(o.Sample).Channels, o.Request);
+        ApplyEnvelope(o.Baked, o.Envelope, o.Request.Rate);
+        o.Spectrum = OpeningSpectrum(o.Baked.Frames, o.Baked.Channels, o.Request.Rate);
         done += static_cast<double>(o.Request.Frames.Length());
         if (progress_ && !progress_(0.95 * done / total)) throw ImportError(source_->Path() + ": import interrupted");
     }
 }
 
-void Import::Write(SetFolder& folder) {
-    float peak = 0;
+// The first region that covers the note, as the source picks it, and the
+// set's sample that holds its recording at that key.
+std::optional<PresetFitInput::SourceNote> Import::SourcePlays(int key, int midi) const {
+    for (size_t i = 0; i < source_->Regions.size(); ++i) {
+        const SourceRegion& r = source_->Regions[i];
+        if (key < r.LoKey || key > r.HiKey || midi < r.LoVel || midi > r.HiVel) continue;
+        PresetFitInput::SourceNote note;
+        if (r.Shape) {
+            note.Shape = r.Shape(key, midi);
+        } else {
+            note.Shape.GainDb = r.GainDb + 40.0 * std::log10(midi / 127.0);  // the format's own velocity curve
+        }
+        const size_t layers = set_.Limits.size();
+        for (size_t z = 0; z < plan_.Zones.size(); ++z) {
+            if (key < plan_.Zones[z].LoKey || key > plan_.Zones[z].HiKey) continue;
+            for (size_t l = 0; l < layers; ++l)
+                if (plan_.Zones[z].Regions[l] == static_cast<int>(i)) note.Output = entryOutputs_[z * layers + l];
+        }
+        return note;
+    }
+    return std::nullopt;
+}
+
+void Import::Fit() {
+    PresetFitInput in;
+    in.Limits = set_.Limits;
+    in.Rate = set_.Rate;
+    in.Stereo = summary_.Channels == 2;
     for (const Output& o : outputs_)
-        for (float v : o.Baked.Frames) peak = std::max(peak, std::fabs(v));
+        in.Outputs.push_back({o.Spectrum, o.Root, o.Envelope,
+                              o.Baked.Looped ? static_cast<double>(o.Baked.LoopStart) / o.Request.Rate : 1e300});
+    const size_t layers = set_.Limits.size();
+    for (size_t z = 0; z < plan_.Zones.size(); ++z) {
+        FitZone zone;
+        zone.Key = std::clamp((plan_.Zones[z].LoKey + plan_.Zones[z].HiKey + 1) / 2, 0, 127);
+        for (size_t l = 0; l < layers; ++l) zone.Outputs.push_back(entryOutputs_[z * layers + l]);
+        in.Zones.push_back(std::move(zone));
+    }
+    in.Source = [this](int key, int midi) { return SourcePlays(key, midi); };
+    fit_ = FitPreset(in);
+    for (size_t o = 0; o < outputs_.size(); ++o) ApplyLowPass(outputs_[o].Baked, fit_.OutputCutoffHz[o], set_.Rate);
+    set_.ReleaseHighNotes = fit_.ReleaseHighNotes;
+    for (const PresetChoice& c : fit_.Choices) {
+        const TParamInfo& p = kParams[static_cast<size_t>(c.Parameter)];
+        set_.Parameters[c.Parameter] = static_cast<double>(c.Value - p.Min) / (p.Max - p.Min);
+        summary_.Parameters.push_back({p.ShortName, c.Value, c.From});
+    }
+}
+
+// One scale for the whole set keeps the fitted balance and peaks at -1 dBFS;
+// then the set's overall level from how loud chords add up.
+void Import::Level() {
+    float peak = 0;
+    for (Output& o : outputs_) {
+        o.Scale = std::pow(10.0, fit_.OutputGainDb.at(static_cast<size_t>(&o - outputs_.data())) / 20.0);
+        for (float v : o.Baked.Frames) peak = std::max(peak, static_cast<float>(std::fabs(v) * o.Scale));
+    }
     if (!(peak > 0)) throw ImportError(source_->Path() + ": the samples of " + summary_.Preset + " are silent");
     const double scale = std::pow(10.0, kPeakDbfs / 20.0) / peak;
     summary_.GainDb = 20.0 * std::log10(scale);
+    for (Output& o : outputs_) o.Scale *= scale;
+
+    std::map<int, std::vector<float>> stored;
+    HeadroomInput in;
+    in.Channels = summary_.Channels;
+    in.Rate = set_.Rate;
+    in.Fit = &fit_;
+    in.Sample = [&](int key, int midi) -> const std::vector<float>& {
+        size_t z = 0;
+        while (z + 1 < plan_.Zones.size() && plan_.Zones[z].HiKey < key) ++z;
+        const int o = entryOutputs_[z * set_.Limits.size() + static_cast<size_t>(LayerFor(set_.Limits, midi))];
+        auto [it, added] = stored.try_emplace(o);
+        if (added) {
+            const Output& out = outputs_[static_cast<size_t>(o)];
+            it->second.resize(out.Baked.Frames.size());
+            for (size_t i = 0; i < it->second.size(); ++i) it->second[i] = static_cast<float>(out.Baked.Frames[i] * out.Scale);
+        }
+        return it->second;
+    };
+    const Headroom h = ChooseHeadroom(in);
+    set_.VelocityFactor = h.VelocityFactor;
+    summary_.VelocityFactor = h.VelocityFactor;
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "four pedalled eight-note chords at velocity 110 peak at %.1f dBFS: %.1f dBFS with it", h.PeakDbfs,
+                  h.PeakDbfs + 20.0 * std::log10(h.VelocityFactor));
+    summary_.VelocityFactorFrom = text;
+}
+
+void Import::Write(SetFolder& folder) {
     const double full = opts_.Bits == 24 ? 8388608.0 : 32768.0;
     std::map<int, int> perRoot;
     std::vector<int32_t> values;
@@ -166,7 +275,7 @@ void Import::Write(SetFolder& folder) {
         o.File = name;
         values.resize(o.Baked.Frames.size());
         for (size_t i = 0; i < values.size(); ++i)
-            values[i] = static_cast<int32_t>(std::clamp(std::nearbyint(o.Baked.Frames[i] * scale * full), -full, full - 1));
+            values[i] = static_cast<int32_t>(std::clamp(std::nearbyint(o.Baked.Frames[i] * o.Scale * full), -full, full - 1));
         std::optional<WaveLoop> loop;
         if (o.Baked.Looped)
             loop = WaveLoop{static_cast<uint32_t>(o.Baked.LoopStart), static_cast<uint32_t>(o.Baked.LoopEnd)};
@@ -182,11 +291,16 @@ void Import::Write(SetFolder& folder) {
 
 // The instrument's own loader must read the set back as it was meant.
 void Import::Verify(const fs::path& definition) const {
-    TPianoWaveTable table(definition.parent_path().string() + "/", 0);
+    TPianoWaveTable table(definition.parent_path().string() + "/", kParamCount);
     std::string error;
     table.OnError = [&error](const std::string& detail) { error = detail; };
-    if (!table.LoadFromFile(set_.Rate, definition.string()) || table.Samples.size() != set_.Entries.size() ||
-        table.LayerCount != set_.Limits.size() || table.Stereo != (summary_.Channels == 2))
+    const bool loaded = table.LoadFromFile(set_.Rate, definition.string());
+    bool presetHolds = loaded;
+    for (const auto& [index, fraction] : set_.Parameters)
+        presetHolds = presetHolds && static_cast<size_t>(index) < table.Parameters.size() &&
+                      std::fabs(table.Parameters[static_cast<size_t>(index)] - fraction) < 1e-6;
+    if (!loaded || table.Samples.size() != set_.Entries.size() || table.LayerCount != set_.Limits.size() ||
+        table.Stereo != (summary_.Channels == 2) || !presetHolds)
         throw ImportError(definition.string() + ": the written set does not load as it should" +
                           (error.empty() ? std::string() : ": " + error));
 }
@@ -210,6 +324,8 @@ ImportSummary Import::Run() {
     Plan();
     ChooseFormat();
     Bake();
+    Fit();
+    Level();
     Write(folder);
 
     set_.Name = summary_.Name;

@@ -25,6 +25,13 @@ struct LayerSummary {
     int Limit = 0;               // the set's limit for the layer
 };
 
+// A preset value the import chose, and what it was fitted to.
+struct PresetLine {
+    std::string Parameter;  // the parameter's short name
+    int Value = 0;          // in its knob's range
+    std::string From;
+};
+
 struct ImportSummary {
     std::string Source, Kind, Preset;
     std::string Name, ShortName, Definition;
@@ -36,6 +43,9 @@ struct ImportSummary {
     int64_t Bytes = 0;          // of the definition and the WAVE files
     int64_t SourceBytes = 0;    // of the source's samples that were read
     double GainDb = 0;          // applied to the whole set to peak at -1 dBFS
+    std::vector<PresetLine> Parameters;  // the set's preset
+    double VelocityFactor = 1.0;
+    std::string VelocityFactorFrom;
     std::vector<std::string> LeftOut, Notes;
 };
 

@@ -41,6 +41,49 @@ void FadeEnd(BakedSample& s, double rate) {
 
 }  // namespace
 
+double CarriedFallDb(const NoteShape& envelope, double loopSeconds, double seconds) {
+    return envelope.FallDb(std::min(seconds, loopSeconds));
+}
+
+void ApplyEnvelope(BakedSample& sample, const NoteShape& envelope, double rate) {
+    const int64_t frames = sample.FrameCount();
+    const double loop = sample.Looped ? static_cast<double>(sample.LoopStart) / rate : 1e300;
+    if (envelope.FallDb(std::min(loop, static_cast<double>(frames) / rate)) <= 0) return;
+    const auto gainAt = [&](int64_t i) { return std::pow(10.0, -CarriedFallDb(envelope, loop, static_cast<double>(i) / rate) / 20.0); };
+    // The gain moves smoothly: exact every 64 frames, straight between.
+    constexpr int64_t kStep = 64;
+    for (int64_t b = 0; b < frames; b += kStep) {
+        const int64_t n = std::min(kStep, frames - b);
+        const double g0 = gainAt(b), g1 = gainAt(b + kStep);
+        for (int64_t i = 0; i < n; ++i) {
+            const float gain = static_cast<float>(g0 + (g1 - g0) * static_cast<double>(i) / kStep);
+            for (int c = 0; c < sample.Channels; ++c) sample.Frames[static_cast<size_t>((b + i) * sample.Channels + c)] *= gain;
+        }
+    }
+}
+
+double OnePoleCoefficient(double cutoffHz, double rate) { return 1.0 - std::exp(-2.0 * std::numbers::pi * cutoffHz / rate); }
+
+void ApplyLowPass(BakedSample& sample, double cutoffHz, double rate) {
+    if (cutoffHz <= 0) return;
+    const double a = OnePoleCoefficient(cutoffHz, rate);
+    const int64_t frames = sample.FrameCount();
+    const int64_t loopStart = sample.Looped ? sample.LoopStart : frames;
+    for (int c = 0; c < sample.Channels; ++c) {
+        const auto at = [&](int64_t i) -> float& { return sample.Frames[static_cast<size_t>(i * sample.Channels + c)]; };
+        double y = 0;
+        for (int64_t i = 0; i < loopStart; ++i) at(i) = static_cast<float>(y += a * (at(i) - y));
+        if (loopStart >= frames) continue;
+        // Twice through the loop, keeping the second pass: its end leads into
+        // its start exactly as the loop will play it.
+        std::vector<double> loop;
+        for (int64_t i = loopStart; i < frames; ++i) loop.push_back(at(i));
+        double z = y;
+        for (double x : loop) z += a * (x - z);
+        for (size_t i = 0; i < loop.size(); ++i) at(loopStart + static_cast<int64_t>(i)) = static_cast<float>(z += a * (loop[i] - z));
+    }
+}
+
 BakedSample BakeSample(const std::vector<float>& source, int sourceChannels, const BakeRequest& request) {
     BakedSample out;
     out.Channels = request.Channels;

@@ -4,9 +4,11 @@
 // loop, a short fade so that the end never clicks.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
+#include "tools/import/NoteShape.h"
 #include "tools/import/SourceRegion.h"
 
 namespace norv::import {
@@ -39,5 +41,18 @@ inline constexpr int64_t kMinResampledLoop = 4096;
 
 // `source` holds `sourceChannels` interleaved channels.
 BakedSample BakeSample(const std::vector<float>& source, int sourceChannels, const BakeRequest& request);
+
+// The envelope's fall from the start, carried by the data up to the loop,
+// whose level it then holds. A sample without a loop carries all of it.
+void ApplyEnvelope(BakedSample& sample, const NoteShape& envelope, double rate);
+// The fall the data carries `seconds` after its start, in dB.
+double CarriedFallDb(const NoteShape& envelope, double loopSeconds, double seconds);
+
+// The one-pole low-passes a sample may carry, half an octave apart (Hz; 0: none).
+inline constexpr std::array<double, 10> kBakedCutoffs = {0, 8000, 5657, 4000, 2828, 2000, 1414, 1000, 707, 500};
+double OnePoleCoefficient(double cutoffHz, double rate);
+// Runs the low-pass over the data; through the loop as it repeats, so that
+// the loop stays seamless.
+void ApplyLowPass(BakedSample& sample, double cutoffHz, double rate);
 
 }  // namespace norv::import

@@ -1,6 +1,7 @@
 // The .wti text of an imported set.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,9 @@ struct SetDefinition {
     int Rate = 44100;
     std::vector<int> Limits;             // one per layer; the first is 0
     std::vector<DefinitionEntry> Entries;  // zone-major, Limits.size() a zone
+    double VelocityFactor = 1.0;
+    bool ReleaseHighNotes = false;
+    std::map<int, double> Parameters;  // preset: parameter index -> fraction 0..1 of its range
 };
 
 std::string DefinitionText(const SetDefinition& set);

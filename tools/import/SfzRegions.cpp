@@ -9,6 +9,7 @@
 
 #include "base/TextCase.h"
 #include "tools/import/ImportError.h"
+#include "tools/import/SfzNote.h"
 #include "tools/import/SoundFileReader.h"
 #include "wavetable/FileSystem.h"
 
@@ -28,7 +29,10 @@ const std::set<std::string, std::less<>> kUsed = {
     "sample", "lokey", "hikey", "key", "pitch_keycenter", "lovel", "hivel", "tune", "transpose", "volume",
     "amp_veltrack", "offset", "end", "loop_mode", "loopmode", "loop_start", "loopstart", "loop_end", "loopend",
     "trigger", "seq_length", "seq_position", "lorand", "hirand", "locc64", "hicc64", "pitch_keytrack",
+    "amplitude", "ampeg_delay", "ampeg_attack", "ampeg_hold", "ampeg_decay", "ampeg_sustain", "ampeg_release",
+    "cutoff", "resonance", "fil_veltrack", "fil_keytrack", "fil_keycenter", "fil_type",
 };
+constexpr std::string_view kVelocityCurve = "amp_velcurve_";
 
 std::string Category(const std::string& opcode) {
     for (const char* p : {"ampeg_", "fileg_", "pitcheg_", "eg0", "eg1"})
@@ -79,6 +83,7 @@ private:
 
     bool Playable(const Region& r);
     SourceRegion Make(const Region& r);
+    SfzVoice Voice(const Region& r);
     int FileIndex(const Region& r);
 
     const SfzText& sfz_;
@@ -90,7 +95,7 @@ private:
 
 bool Converter::Playable(const Region& r) {
     for (const auto& [name, value] : r.Text.Opcodes)
-        if (!kUsed.count(name)) leftOut_.Add(Category(name), "region");
+        if (!kUsed.count(name) && name.rfind(kVelocityCurve, 0) != 0) leftOut_.Add(Category(name), "region");
     const SfzValue* trigger = r.Find("trigger");
     const std::string kind = trigger ? LowerCase(TrimBlanks(trigger->Text)) : "attack";
     if (kind == "release" || kind == "release_key") {
@@ -176,10 +181,45 @@ SourceRegion Converter::Make(const Region& r) {
     }
     if (const auto start = r.Number("loop_start", 0, 4e9, "loopstart")) s.LoopStart = static_cast<int64_t>(*start);
     if (const auto end = r.Number("loop_end", 0, 4e9, "loopend")) s.LoopEnd = static_cast<int64_t>(*end) + 1;
-    if (r.Number("amp_veltrack", -100, 100).value_or(100) != 100)
-        leftOut_.Add("velocity tracking other than 100% (the instrument's velocity sensitivity does this)", "region");
     s.Sample = FileIndex(r);
+    const SfzVoice voice = Voice(r);
+    s.Shape = [voice](int key, int vel) { return ShapeSfzNote(voice, key, vel); };
     return s;
+}
+
+SfzVoice Converter::Voice(const Region& r) {
+    SfzVoice v;
+    v.VolumeDb = r.Number("volume", -144, 48).value_or(0);
+    v.Amplitude = r.Number("amplitude", 0, 100).value_or(100) / 100.0;
+    v.AmpVeltrack = r.Number("amp_veltrack", -100, 100).value_or(100) / 100.0;
+    for (const auto& [name, value] : r.Text.Opcodes) {
+        if (name.rfind(kVelocityCurve, 0) != 0) continue;
+        const auto velocity = ParseNumber(std::string_view(name).substr(kVelocityCurve.size()));
+        if (!velocity || *velocity < 0 || *velocity > 127 || *velocity != std::floor(*velocity))
+            r.Fail(value, name, "names no velocity 0..127");
+        v.VelocityCurve[static_cast<int>(*velocity)] = r.Number(name.c_str(), 0, 1).value_or(0);
+    }
+    v.Delay = r.Number("ampeg_delay", 0, 100).value_or(0);
+    v.Attack = r.Number("ampeg_attack", 0, 100).value_or(0);
+    v.Hold = r.Number("ampeg_hold", 0, 100).value_or(0);
+    v.Decay = r.Number("ampeg_decay", 0, 100).value_or(0);
+    v.Sustain = r.Number("ampeg_sustain", 0, 100).value_or(100) / 100.0;
+    v.Release = r.Number("ampeg_release", 0, 100).value_or(0.001);
+    if (const auto cutoff = r.Number("cutoff", 0, 1e5)) {
+        const SfzValue* type = r.Find("fil_type");
+        const std::string kind = type ? LowerCase(TrimBlanks(type->Text)) : "lpf_2p";
+        if (kind == "lpf_1p" || kind == "lpf_2p") {
+            v.CutoffHz = *cutoff;
+            v.OnePole = kind == "lpf_1p";
+            v.ResonanceDb = r.Number("resonance", 0, 40).value_or(0);
+            v.VeltrackCents = r.Number("fil_veltrack", -9600, 9600).value_or(0);
+            v.KeytrackCents = r.Number("fil_keytrack", 0, 1200).value_or(0);
+            v.KeyCenter = r.Key("fil_keycenter").value_or(60);
+        } else {
+            leftOut_.Add("filters other than low-pass", "region");
+        }
+    }
+    return v;
 }
 
 SfzRegions Converter::Convert() {

@@ -133,7 +133,10 @@ std::vector<SfZone> Reader::Zones(size_t firstBag, size_t endBag, std::span<cons
         if (g0 > g1 || g1 > genCount) Fail(zoneName + ": its generators do not lie within the generator records");
         if (m0 > m1 || m1 > modCount) Fail(zoneName + ": its modulators do not lie within the modulator records");
         SfZone zone;
-        zone.Modulators = static_cast<int>(m1 - m0);
+        for (size_t m = m0; m < m1; ++m) {
+            const uint8_t* r = mods.data() + 10 * m;
+            zone.Mods.push_back({U16(r), U16(r + 2), static_cast<int16_t>(U16(r + 4)), U16(r + 6), U16(r + 8)});
+        }
         bool terminated = false;
         for (size_t g = g0; g < g1 && !terminated; ++g) {
             const uint16_t oper = U16(gens.data() + 4 * g);

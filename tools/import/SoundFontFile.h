@@ -19,12 +19,32 @@ enum SfGenerator : uint16_t {
     kEndloopAddrsOffset = 3,
     kStartAddrsCoarseOffset = 4,
     kInitialFilterFc = 8,
+    kInitialFilterQ = 9,
+    kModEnvToFilterFc = 11,
     kEndAddrsCoarseOffset = 12,
     kPan = 17,
+    kDelayModEnv = 25,
+    kAttackModEnv = 26,
+    kHoldModEnv = 27,
+    kDecayModEnv = 28,
+    kSustainModEnv = 29,
+    kReleaseModEnv = 30,
+    kKeynumToModEnvHold = 31,
+    kKeynumToModEnvDecay = 32,
+    kDelayVolEnv = 33,
+    kAttackVolEnv = 34,
+    kHoldVolEnv = 35,
+    kDecayVolEnv = 36,
+    kSustainVolEnv = 37,
+    kReleaseVolEnv = 38,
+    kKeynumToVolEnvHold = 39,
+    kKeynumToVolEnvDecay = 40,
     kInstrument = 41,
     kKeyRange = 43,
     kVelRange = 44,
     kStartloopAddrsCoarseOffset = 45,
+    kKeynum = 46,
+    kVelocity = 47,
     kInitialAttenuation = 48,
     kEndloopAddrsCoarseOffset = 50,
     kCoarseTune = 51,
@@ -36,12 +56,27 @@ enum SfGenerator : uint16_t {
     kGeneratorCount = 61,
 };
 
+// A modulator record: Amount times the transformed Source, times the
+// transformed AmountSource, is added to generator Dest.
+struct SfModulator {
+    uint16_t Source = 0;
+    uint16_t Dest = 0;
+    int16_t Amount = 0;
+    uint16_t AmountSource = 0;
+    uint16_t Transform = 0;
+    // Modulators that differ only in their amount are the same one: a later
+    // level replaces or adds to an earlier one.
+    bool SameAs(const SfModulator& o) const {
+        return Source == o.Source && Dest == o.Dest && AmountSource == o.AmountSource && Transform == o.Transform;
+    }
+};
+
 struct SfZone {
     // Amount by operator; Set tells which were given. Ranges keep their two
     // bytes (low, high) in the amount's low and high byte.
     int16_t Amount[kGeneratorCount] = {};
     bool Set[kGeneratorCount] = {};
-    int Modulators = 0;
+    std::vector<SfModulator> Mods;
     bool Global = false;
 
     int Get(SfGenerator g, int fallback) const { return Set[g] ? Amount[g] : fallback; }

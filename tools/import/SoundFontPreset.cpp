@@ -8,6 +8,7 @@
 
 #include "base/TextCase.h"
 #include "tools/import/ImportError.h"
+#include "tools/import/SoundFontNote.h"
 
 namespace norv::import {
 namespace {
@@ -162,14 +163,16 @@ int Resolver::VoiceFor(const ZoneFacts& f, const std::vector<ZoneFacts>& zones) 
 }
 
 void Resolver::NoteLeftOut(const SfZone* pGlobal, const SfZone& pZone, const SfZone* iGlobal, const SfZone& iZone) {
-    const int cutoff = Value(iGlobal, iZone, kInitialFilterFc, 13500) + Value(pGlobal, pZone, kInitialFilterFc, 0);
-    if (cutoff < 13500) leftOut_.Add("filters", "zone");
-    const std::initializer_list<int> envelopes = {25, 26, 27, 28, 29, 30, 33, 34, 35, 36, 37, 38};
-    if (AnySet(iGlobal, iZone, envelopes) || AnySet(pGlobal, pZone, envelopes)) leftOut_.Add("envelopes", "zone");
-    const std::initializer_list<int> lfos = {5, 6, 7, 10, 11, 13, 21, 22, 23, 24};
-    if (AnySet(iGlobal, iZone, lfos) || AnySet(pGlobal, pZone, lfos)) leftOut_.Add("LFOs (vibrato, tremolo)", "zone");
-    if (iZone.Modulators || pZone.Modulators || (iGlobal && iGlobal->Modulators) || (pGlobal && pGlobal->Modulators))
-        leftOut_.Add("modulators", "zone");
+    const std::initializer_list<int> lfoOnly = {5, 6, 10, 13, 21, 22, 23, 24};
+    if (AnySet(iGlobal, iZone, lfoOnly) || AnySet(pGlobal, pZone, lfoOnly)) leftOut_.Add("LFOs (vibrato, tremolo)", "zone");
+    const auto byController = [](const SfZone* z) {
+        return z && std::any_of(z->Mods.begin(), z->Mods.end(), [](const SfModulator& m) {
+                   const auto controller = [](uint16_t src) { return (src & 0x80) && (src & 0x7F) != 7 && (src & 0x7F) != 11; };
+                   return controller(m.Source) || controller(m.AmountSource);
+               });
+    };
+    if (byController(&iZone) || byController(&pZone) || byController(iGlobal) || byController(pGlobal))
+        leftOut_.Add("modulators driven by controllers", "zone");
 }
 
 void Resolver::AddZone(const SfZone* pGlobal, const SfZone& pZone, const SfZone* iGlobal, const SfZone& iZone,
@@ -206,13 +209,17 @@ void Resolver::AddZone(const SfZone* pGlobal, const SfZone& pZone, const SfZone*
     r.TuneCents = 100.0 * coarse + fine + s.Correction;
     const int attenuation =
         std::clamp(Value(iGlobal, iZone, kInitialAttenuation, 0), 0, 1440) + Value(pGlobal, pZone, kInitialAttenuation, 0);
-    r.GainDb = -std::clamp(attenuation, 0, 1440) / 10.0;
+    // Players apply 0.4 of a zone's attenuation; the note shape counts it so too.
+    r.GainDb = -0.4 * std::clamp(attenuation, 0, 1440) / 10.0;
     r.StartOffset = Offset(iGlobal, iZone, kStartAddrsOffset, kStartAddrsCoarseOffset);
     r.EndOffset = Offset(iGlobal, iZone, kEndAddrsOffset, kEndAddrsCoarseOffset);
     r.LoopStartOffset = Offset(iGlobal, iZone, kStartloopAddrsOffset, kStartloopAddrsCoarseOffset);
     r.LoopEndOffset = Offset(iGlobal, iZone, kEndloopAddrsOffset, kEndloopAddrsCoarseOffset);
     const int modes = Value(iGlobal, iZone, kSampleModes, 0) & 3;
     r.Looped = modes == 1 || modes == 3;
+    r.Shape = [recipe = CombineZones(pGlobal, pZone, iGlobal, iZone)](int key, int vel) {
+        return ShapeSoundFontNote(recipe, key, vel);
+    };
     out_.Regions.push_back(std::move(r));
 }
 

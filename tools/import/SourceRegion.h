@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/import/NoteShape.h"
+
 namespace norv::import {
 
 struct FrameRange {
@@ -25,7 +27,9 @@ struct SourceRegion {
     // sample's own (a WAVE file's unity note), filled by CompleteRegion.
     std::optional<int> RootKey;
     double TuneCents = 0;  // pitch added at every key
-    double GainDb = 0;
+    double GainDb = 0;     // at every velocity
+    // How the source plays the region; empty: at GainDb, nothing more known.
+    NoteShaper Shape;
     // Frames of the sample: offsets from its first frame and from its end.
     int64_t StartOffset = 0;
     std::optional<int64_t> End;  // last frame + 1 counted from the sample's first; empty: its end

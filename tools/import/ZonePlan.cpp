@@ -173,10 +173,12 @@ void Planner::CapLayers(int maxLayers) {
 
 // A layer whose MIDI velocities all fall on its lower neighbour's limit can
 // never play: it goes. A split where neighbouring MIDI velocities share one
-// instrument velocity moves up to the next MIDI velocity that differs.
+// instrument velocity moves to the nearest MIDI velocity where they differ,
+// down when both are as near.
 void Planner::SetLimits() {
     for (size_t l = 1; l < plan_.Layers.size();) {
         const PlannedLayer& layer = plan_.Layers[l];
+        const int below = plan_.Layers[l - 1].LoVel;
         const int limit = InstrumentVelocity(layer.LoVel - 1);
         if (InstrumentVelocity(layer.HiVel) <= limit) {
             plan_.Notes.push_back("velocities " + SpanText(layer.LoVel, layer.HiVel) +
@@ -185,14 +187,19 @@ void Planner::SetLimits() {
             MergeLayer(l, l - 1);
             continue;
         }
-        int moved = layer.LoVel;
-        while (InstrumentVelocity(moved) == limit) ++moved;
-        if (moved != layer.LoVel)
+        const auto splits = [](int v) { return InstrumentVelocity(v - 1) != InstrumentVelocity(v); };
+        int up = layer.LoVel, down = layer.LoVel;
+        while (!splits(up)) ++up;
+        while (down > below + 1 && !splits(down)) --down;
+        const int split = splits(down) && layer.LoVel - down <= up - layer.LoVel ? down : up;
+        if (split != layer.LoVel)
             plan_.Notes.push_back("MIDI velocities " + std::to_string(layer.LoVel - 1) + " and " +
                                   std::to_string(layer.LoVel) + " both give the instrument's velocity " +
-                                  std::to_string(limit) + ": velocities " + SpanText(layer.LoVel, moved - 1) +
-                                  " play the layer below");
-        plan_.Layers[l].Limit = limit;
+                                  std::to_string(limit) + ": the layer of velocities " + std::to_string(layer.LoVel) +
+                                  " up starts at " + std::to_string(split));
+        plan_.Layers[l].Limit = InstrumentVelocity(split - 1);
+        plan_.Layers[l - 1].HiVel = split - 1;
+        plan_.Layers[l].LoVel = split;
         ++l;
     }
     plan_.Layers[0].Limit = 0;

@@ -58,6 +58,11 @@ void PrintSummaryText(const import::ImportSummary& s, double seconds) {
     field("Bytes", std::to_string(s.Bytes) + " (" + FormatSize(s.Bytes) + ")");
     field("Read", std::to_string(s.SourceBytes) + " bytes of samples");
     field("Gain", Fixed(s.GainDb, 2) + " dB (peak -1 dBFS)");
+    for (size_t i = 0; i < s.Parameters.size(); ++i) {
+        const import::PresetLine& p = s.Parameters[i];
+        field(i ? "" : "Preset", p.Parameter + " " + std::to_string(p.Value) + ": " + p.From);
+    }
+    field("Level", "velocityfactor " + Fixed(s.VelocityFactor, 3) + ": " + s.VelocityFactorFrom);
     field("Time", Fixed(seconds, 2) + " s");
     if (s.LeftOut.empty()) field("Left out", "nothing");
     for (size_t i = 0; i < s.LeftOut.size(); ++i) field(i ? "" : "Left out", s.LeftOut[i]);
@@ -77,7 +82,12 @@ void PrintSummaryJson(const import::ImportSummary& s, double seconds) {
     o << "],\n  \"LowKey\": " << s.LowKey << ",\n  \"HighKey\": " << s.HighKey << ",\n  \"Rate\": " << s.Rate
       << ",\n  \"Channels\": " << s.Channels << ",\n  \"Bits\": " << s.Bits << ",\n  \"Files\": " << s.Files
       << ",\n  \"Bytes\": " << s.Bytes << ",\n  \"SourceBytes\": " << s.SourceBytes
-      << ",\n  \"GainDb\": " << Fixed(s.GainDb, 3) << ",\n  \"Seconds\": " << Fixed(seconds, 3)
+      << ",\n  \"GainDb\": " << Fixed(s.GainDb, 3) << ",\n  \"Parameters\": [";
+    for (size_t i = 0; i < s.Parameters.size(); ++i)
+        o << (i ? ", " : "") << "{\"Parameter\": " << JsonString(s.Parameters[i].Parameter)
+          << ", \"Value\": " << s.Parameters[i].Value << ", \"From\": " << JsonString(s.Parameters[i].From) << "}";
+    o << "],\n  \"VelocityFactor\": " << Fixed(s.VelocityFactor, 6)
+      << ",\n  \"VelocityFactorFrom\": " << JsonString(s.VelocityFactorFrom) << ",\n  \"Seconds\": " << Fixed(seconds, 3)
       << ",\n  \"LeftOut\": " << JsonList(s.LeftOut) << ",\n  \"Notes\": " << JsonList(s.Notes) << "\n}\n";
     std::cout << o.str();
 }
