@@ -68,11 +68,16 @@ std::string Vorbis(const SfSampleRecipe& s) {
     return sink.Bytes;
 }
 
-std::string Gens(const std::vector<SfZoneRecipe>& zones, std::string& bags, uint32_t& genIndex) {
+std::string Gens(const std::vector<SfZoneRecipe>& zones, std::string& bags, uint32_t& genIndex, std::string& mods,
+                 uint32_t& modIndex) {
     std::string gens;
     for (const SfZoneRecipe& z : zones) {
-        bags += Le16(genIndex) + Le16(0);
+        bags += Le16(genIndex) + Le16(modIndex);
         for (const SfGen& g : z.Gens) gens += Le16(g.Oper) + Le16(g.Amount), ++genIndex;
+        for (const SfModRecipe& m : z.Mods)
+            mods += Le16(m.Source) + Le16(m.Dest) + Le16(static_cast<uint16_t>(m.Amount)) + Le16(m.AmountSource) +
+                    Le16(m.Transform),
+                ++modIndex;
     }
     return gens;
 }
@@ -108,35 +113,36 @@ std::string BuildSoundFont(const SoundFontRecipe& recipe) {
     }
     shdr += Name20("EOS") + std::string(26, '\0');
 
-    std::string inst, ibag, igen;
-    uint32_t bag = 0, gen = 0;
+    std::string inst, ibag, igen, imod;
+    uint32_t bag = 0, gen = 0, mod = 0;
     for (const SfInstrumentRecipe& in : recipe.Instruments) {
         inst += Name20(in.Name) + Le16(bag);
-        igen += Gens(in.Zones, ibag, gen);
+        igen += Gens(in.Zones, ibag, gen, imod, mod);
         bag += static_cast<uint32_t>(in.Zones.size());
     }
     inst += Name20("EOI") + Le16(bag);
-    ibag += Le16(gen) + Le16(0);
+    ibag += Le16(gen) + Le16(mod);
     igen += std::string(4, '\0');
+    imod += std::string(10, '\0');
 
-    std::string phdr, pbag, pgen;
-    bag = gen = 0;
+    std::string phdr, pbag, pgen, pmod;
+    bag = gen = mod = 0;
     for (const SfPresetRecipe& p : recipe.Presets) {
         phdr += Name20(p.Name) + Le16(static_cast<uint16_t>(p.Program)) + Le16(static_cast<uint16_t>(p.Bank)) + Le16(bag) +
                 std::string(12, '\0');
-        pgen += Gens(p.Zones, pbag, gen);
+        pgen += Gens(p.Zones, pbag, gen, pmod, mod);
         bag += static_cast<uint32_t>(p.Zones.size());
     }
     phdr += Name20("EOP") + Le16(0) + Le16(0) + Le16(bag) + std::string(12, '\0');
-    pbag += Le16(gen) + Le16(0);
+    pbag += Le16(gen) + Le16(mod);
     pgen += std::string(4, '\0');
-    const std::string mod(10, '\0');
+    pmod += std::string(10, '\0');
 
     const std::string info = "INFO" + Chunk("ifil", Le16(recipe.Vorbis ? 3 : 2) + Le16(recipe.Vorbis ? 1 : 4)) +
                              Chunk("INAM", "Test Bank") + Chunk("IENG", "Test Engineer");
     const std::string sdta = "sdta" + Chunk("smpl", smpl);
-    const std::string pdta = "pdta" + Chunk("phdr", phdr) + Chunk("pbag", pbag) + Chunk("pmod", mod) +
-                             Chunk("pgen", pgen) + Chunk("inst", inst) + Chunk("ibag", ibag) + Chunk("imod", mod) +
+    const std::string pdta = "pdta" + Chunk("phdr", phdr) + Chunk("pbag", pbag) + Chunk("pmod", pmod) +
+                             Chunk("pgen", pgen) + Chunk("inst", inst) + Chunk("ibag", ibag) + Chunk("imod", imod) +
                              Chunk("igen", igen) + Chunk("shdr", shdr);
     const std::string body = "sfbk" + Chunk("LIST", info) + Chunk("LIST", sdta) + Chunk("LIST", pdta);
     return "RIFF" + Le32(static_cast<uint32_t>(body.size())) + body;

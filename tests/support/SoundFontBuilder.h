@@ -26,8 +26,15 @@ struct SfSampleRecipe {
     uint16_t Link = 0;
 };
 
+struct SfModRecipe {
+    uint16_t Source = 0, Dest = 0;
+    int16_t Amount = 0;
+    uint16_t AmountSource = 0, Transform = 0;
+};
+
 struct SfZoneRecipe {
     std::vector<SfGen> Gens;  // the terminal generator (instrument, sampleID) last, as the format asks
+    std::vector<SfModRecipe> Mods;
 };
 
 struct SfInstrumentRecipe {

@@ -11,12 +11,11 @@ namespace {
 constexpr uint16_t kVelocitySource = 2, kKeySource = 3, kPitchWheelSource = 14, kWheelSensitivitySource = 16;
 constexpr uint16_t kNegative = 0x100, kBipolar = 0x200, kConcave = 1 << 10, kSwitch = 3 << 10;
 
-// The format's default modulators that bear on level and filter.
+// The format's default modulators that bear on a note's level and filter
+// by its velocity (those of volume and expression add the same to every note).
 const SfModulator kDefaultModulators[] = {
     {kVelocitySource | kNegative | kConcave, kInitialAttenuation, 960, 0, 0},
     {kVelocitySource | kNegative, kInitialFilterFc, -2400, kVelocitySource | kSwitch, 0},
-    {7 | 0x80 | kNegative | kConcave, kInitialAttenuation, 960, 0, 0},   // channel volume
-    {11 | 0x80 | kNegative | kConcave, kInitialAttenuation, 960, 0, 0},  // expression
 };
 
 // The format's defaults of the generators read here (timecents, cents, centibels).
