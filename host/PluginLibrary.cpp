@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 
@@ -25,6 +26,7 @@ PluginLibrary::~PluginLibrary() {
 }
 
 std::string DefaultPluginPath() {
+    if (const char* chosen = std::getenv("NORVKEYS_PLUGIN"); chosen && *chosen) return chosen;
     std::error_code ec;
     std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec) return "NorvKeys/NorvKeys.so";

@@ -24,7 +24,8 @@ private:
     CreatePlugInstanceFn create_ = nullptr;
 };
 
-// The bundle beside the running program: <dir of executable>/NorvKeys/NorvKeys.so.
+// $NORVKEYS_PLUGIN when set, else the bundle beside the running program:
+// <dir of executable>/NorvKeys/NorvKeys.so.
 std::string DefaultPluginPath();
 
 }  // namespace norv::host

@@ -16,6 +16,7 @@
 #include "host/Performer.h"
 #include "host/SongPlayer.h"
 #include "support/TempDir.h"
+#include "support/TestBundle.h"
 
 namespace norv::test {
 
@@ -173,6 +174,7 @@ namespace {
 
 // The environment for norvkeys: this process's own.
 std::vector<std::string> ChildEnvironment() {
+    UseTestBundle();
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) env.emplace_back(*e);
     return env;

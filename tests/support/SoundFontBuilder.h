@@ -34,7 +34,7 @@ struct SfModRecipe {
 
 struct SfZoneRecipe {
     std::vector<SfGen> Gens;  // the terminal generator (instrument, sampleID) last, as the format asks
-    std::vector<SfModRecipe> Mods;
+    std::vector<SfModRecipe> Mods = {};
 };
 
 struct SfInstrumentRecipe {

@@ -15,6 +15,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "support/TestBundle.h"
+
 extern char** environ;
 
 namespace norv::test {
@@ -44,6 +46,7 @@ int WaitFor(pid_t pid, std::chrono::milliseconds patience) {
 }
 
 std::vector<std::string> EnvironmentWith(const std::string& display) {
+    UseTestBundle();
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e)
         if (std::strncmp(*e, "DISPLAY=", 8) != 0) env.emplace_back(*e);

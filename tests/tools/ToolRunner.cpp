@@ -9,6 +9,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "support/TestBundle.h"
+
 extern char** environ;
 
 namespace norv::test {
@@ -29,6 +31,7 @@ const std::string& ToolPath() {
 }
 
 ToolResult RunTool(const std::vector<std::string>& args, const TempDir& scratch) {
+    UseTestBundle();
     const std::string out = (scratch.path() / "tool.out").string();
     const std::string err = (scratch.path() / "tool.err").string();
     std::vector<std::string> argv{ToolPath()};

@@ -101,10 +101,8 @@ SetReport GenerateDefaultSet(const std::filesystem::path& wavTables) {
     }
 
     const std::string definition = DefinitionText(zones);
-    const std::string redirection = RedirectionText();
     WriteFileAtomically(wavTables / kDefinitionFile, definition);
-    WriteFileAtomically(wavTables / kRedirectionFile, redirection);
-    report.totalBytes += definition.size() + redirection.size();
+    report.totalBytes += definition.size();
     return report;
 }
 

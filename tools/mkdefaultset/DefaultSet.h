@@ -22,7 +22,7 @@ struct SetReport {
     uintmax_t totalBytes = 0;  // definitions and samples
 };
 
-// Writes NorvGrand.wti, default.wti and NorvGrand/*.wav into the folder
+// Writes NorvGrand.wti and NorvGrand/*.wav into the folder
 // (created when missing) and removes stale .wav files from NorvGrand/.
 // The bytes depend on nothing but this code. Throws std::runtime_error on
 // a file that cannot be written.

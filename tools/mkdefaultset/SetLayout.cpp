@@ -55,8 +55,4 @@ std::string DefinitionText(const std::vector<Zone>& zones) {
     return text;
 }
 
-std::string RedirectionText() {
-    return std::string("[default]\nfile=") + kDefinitionFile + "\n";
-}
-
 }  // namespace norv::defaultset

@@ -23,7 +23,6 @@ inline constexpr const char* kShortName = "Grand";
 inline constexpr const char* kAuthor = "Norv Keys";
 inline constexpr const char* kDefinitionFile = "NorvGrand.wti";
 inline constexpr const char* kSampleFolder = "NorvGrand";
-inline constexpr const char* kRedirectionFile = "default.wti";
 
 enum class Layer { Soft = 0, Hard = 1 };
 
@@ -39,8 +38,7 @@ std::vector<Zone> ZoneLayout();
 // "n060_soft.wav", "n060_hard.wav".
 std::string SampleFileName(int root, Layer layer);
 
-// The text of the set's definition and of the redirection file.
+// The text of the set's definition.
 std::string DefinitionText(const std::vector<Zone>& zones);
-std::string RedirectionText();
 
 }  // namespace norv::defaultset

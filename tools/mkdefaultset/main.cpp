@@ -34,7 +34,7 @@ void PrintSummary(const norv::defaultset::SetReport& report, double seconds) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"Synthesises the default piano sound set (definition, redirection and samples)."};
+    CLI::App app{"Synthesises Norv Grand, the fallback piano sound set (definition and samples)."};
     std::string folder;
     bool quiet = false;
     app.add_option("folder", folder, "WavTables folder to write into (created when missing)")->required();
