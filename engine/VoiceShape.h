@@ -4,7 +4,15 @@
 // functions in extended precision, rounded once; any thread.
 #pragma once
 
+#include <bit>
+#include <cstdint>
+
 namespace norv {
+
+// The instance's constants that shape every voice: its volume and the scale
+// of the muffle knob's cutoff.
+inline constexpr float kVoiceVolume = std::bit_cast<float>(uint32_t{0x3E4CCCCD});  // 0.2
+inline constexpr float kMuffleScale = 160.0f;
 
 // Velocity 0..127 from the host's note-on level.
 float EngineVelocity(float initVolume);

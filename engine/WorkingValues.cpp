@@ -1,6 +1,6 @@
 #include "engine/WorkingValues.h"
 
-#include <bit>
+#include "engine/VoiceShape.h"
 
 namespace norv {
 namespace {
@@ -25,8 +25,8 @@ void UpdateWorkingValues(TWorkingValues& w, const ParamLevelArray& levels, int32
 }
 
 void InitEngineConstants(TWorkingValues& w, TEffectState& fx) {
-    w.Volume = std::bit_cast<float>(0x3E4CCCCDu);  // 0.2
-    w.MuffleScale = 160.0f;
+    w.Volume = kVoiceVolume;
+    w.MuffleScale = kMuffleScale;
     w.LfoStep = 0;
     fx.DelayIndex = 0;
     fx.TrebleStateL = 0;

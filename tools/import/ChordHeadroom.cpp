@@ -28,7 +28,7 @@ Headroom ChooseHeadroom(const HeadroomInput& in) {
     const auto level = [&](int p) { return ParamLevelOf(p, in.Fit->KnobValue(p)); };
     for (int p = 0; p < kParamCount; ++p)
         if (kParams[static_cast<size_t>(p)].Derive) kParams[static_cast<size_t>(p)].Derive(w, level(p));
-    const double volume = 0.2 * w.WidthGain;
+    const double volume = static_cast<double>(kVoiceVolume) * w.WidthGain;
     const double host = std::pow(kChordVelocity / 100.0, static_cast<double>(w.VelSensExponent));
     const float vel = static_cast<float>(InstrumentVelocity(kChordVelocity));
 
@@ -38,7 +38,7 @@ Headroom ChooseHeadroom(const HeadroomInput& in) {
         const size_t start = static_cast<size_t>(std::llround(c * kChordSpacing * in.Rate));
         for (int key : kChords[c]) {
             const std::vector<float>& data = in.Sample(key, kChordVelocity);
-            const float cut = MuffleCutoff(static_cast<float>(key), vel, level(kMuffle), w.VelMuffleScale, 160.0f);
+            const float cut = MuffleCutoff(static_cast<float>(key), vel, level(kMuffle), w.VelMuffleScale, kMuffleScale);
             const double a = MuffleCoefficient(cut, static_cast<float>(1.0 / in.Rate));
             const double kp = std::clamp(key, 12, 108);
             const double gainR = volume * (1.0 + w.KeySpread * (kp - 60.0)) * host, gainL = 2 * volume * host - gainR;

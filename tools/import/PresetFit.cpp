@@ -23,7 +23,6 @@ using Complex = std::complex<double>;
 // The muffle filter's cutoff numbers a voice can get (the key floor starts
 // at 55, the ceiling is 210), tabulated every second one.
 constexpr int kLowestCut = 50, kHighestCut = 210, kCutStep = 2, kCuts = (kHighestCut - kLowestCut) / kCutStep + 1;
-constexpr float kMuffleScale = 160.0f;  // the engine's constant
 constexpr double kInv = 1.0 / kFitRate;
 // A layer split weighs as much as this many probes.
 constexpr double kSplitWeight = 30.0;
@@ -126,17 +125,19 @@ double FallLeft(const Probe& p, double seconds) {
     return p.Source.FallDb(seconds) - CarriedFallDb(p.Carried, p.LoopSeconds, seconds);
 }
 
-float CutFor(const Probe& p, int muffle, int velMuffle) {
-    const long double vm = Level(kVelMuffle, velMuffle);
-    return MuffleCutoff(static_cast<float>(p.Key), p.Velocity, Level(kMuffle, muffle), static_cast<float>(5.0L * vm * vm),
-                        kMuffleScale);
+// The working values a knob value drives.
+TWorkingValues Derived(int parameter, int value) {
+    TWorkingValues w;
+    kParams[static_cast<size_t>(parameter)].Derive(w, Level(parameter, value));
+    return w;
 }
 
-double VelSensExponent(int value) {
-    TWorkingValues w;
-    kParams[kVelSens].Derive(w, Level(kVelSens, value));
-    return w.VelSensExponent;
+float CutFor(const Probe& p, int muffle, int velMuffle) {
+    return MuffleCutoff(static_cast<float>(p.Key), p.Velocity, Level(kMuffle, muffle),
+                        Derived(kVelMuffle, velMuffle).VelMuffleScale, kMuffleScale);
 }
+
+double VelSensExponent(int value) { return Derived(kVelSens, value).VelSensExponent; }
 
 // dB per second of a per-sample level multiplier at the fit's rate.
 double DbPerSecond(float coefficient) { return -20.0 * std::log10(static_cast<double>(coefficient)) * kFitRate; }
