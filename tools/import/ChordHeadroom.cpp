@@ -32,7 +32,8 @@ Headroom ChooseHeadroom(const HeadroomInput& in) {
     const double host = std::pow(kChordVelocity / 100.0, static_cast<double>(w.VelSensExponent));
     const float vel = static_cast<float>(InstrumentVelocity(kChordVelocity));
 
-    const size_t frames = static_cast<size_t>(std::ceil((3 * kChordSpacing + kRing) * in.Rate));
+    static_assert(3 * kChordSpacing + kRing <= kChordSeconds);
+    const size_t frames = static_cast<size_t>(std::ceil(kChordSeconds * in.Rate));
     std::vector<double> left(frames, 0.0), right(frames, 0.0);
     for (int c = 0; c < 4; ++c) {
         const size_t start = static_cast<size_t>(std::llround(c * kChordSpacing * in.Rate));

@@ -21,6 +21,8 @@ struct HeadroomInput {
 
 // Where those chords peak.
 inline constexpr double kChordPeakDbfs = -2.0;
+// How much of each sample the chords play.
+inline constexpr double kChordSeconds = 3.3;
 
 struct Headroom {
     double VelocityFactor = 1.0;

@@ -250,7 +250,8 @@ void Import::Level() {
         auto [it, added] = stored.try_emplace(o);
         if (added) {
             const Output& out = outputs_[static_cast<size_t>(o)];
-            it->second.resize(out.Baked.Frames.size());
+            const size_t values = static_cast<size_t>(std::ceil(kChordSeconds * set_.Rate)) * static_cast<size_t>(out.Baked.Channels);
+            it->second.resize(std::min(out.Baked.Frames.size(), values));
             for (size_t i = 0; i < it->second.size(); ++i) it->second[i] = static_cast<float>(out.Baked.Frames[i] * out.Scale);
         }
         return it->second;
