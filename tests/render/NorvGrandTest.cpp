@@ -53,13 +53,22 @@ Audio Play(const host::MidiSong& song) {
     return a;
 }
 
+// [from, to) seconds, both channels mixed: the stereo image's delay colours
+// each channel on its own.
+std::vector<float> Mono(const Audio& a, double from, double to) {
+    std::vector<float> x;
+    for (auto i = static_cast<size_t>(from * kRate); i < static_cast<size_t>(to * kRate) && i < size_t(a.Frames()); ++i)
+        x.push_back(0.5f * (a.samples[2 * i] + a.samples[2 * i + 1]));
+    return x;
+}
+
 // Level in dB and brightness of [from, to) seconds.
 double LevelDb(const Audio& a, double from, double to) {
-    const auto x = a.Left(static_cast<int64_t>(from * kRate), static_cast<int64_t>((to - from) * kRate));
+    const auto x = Mono(a, from, to);
     return 20 * std::log10(Rms(x, 0, x.size()) + 1e-12);
 }
 double Brightness(const Audio& a, double from, double to) {
-    const auto x = a.Left(static_cast<int64_t>(from * kRate), static_cast<int64_t>((to - from) * kRate));
+    const auto x = Mono(a, from, to);
     return RmsFrequency(x, 0, x.size(), kRate);
 }
 
@@ -87,7 +96,7 @@ TEST(NorvGrand, VelocityResponseIsSmoothAndBrightensFromSoftToLoud) {
             EXPECT_GE(cents[i] - cents[i - 1], -10.0) << "velocity " << i << " to " << i + 1;
         }
         EXPECT_GT(level.back() - level.front(), 20.0);
-        EXPECT_GT(cents.back() - cents.front(), 300.0);
+        EXPECT_GT(cents.back() - cents.front(), 500.0);
     }
 }
 

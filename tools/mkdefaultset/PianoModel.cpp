@@ -207,7 +207,7 @@ double OctaveStretchCents(int lower) {
 double KeyFrequency(double key) { return 440.0 * std::exp2((key - 69.0) / 12.0); }
 
 double Inharmonicity(int key) {
-    return LogInterpolate(key, {{21, 3.5e-4}, {40, 1.2e-4}, {108, 1.8e-2}});
+    return LogInterpolate(key, {{21, 3.5e-4}, {40, 1.2e-4}, {69, 6e-4}, {108, 1.8e-2}});
 }
 
 double PartialFrequency(double f1, double b, int n) {
