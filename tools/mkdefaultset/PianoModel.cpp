@@ -195,9 +195,10 @@ double FastShare(int key) {
 
 // Partial m of the upper note of an octave matched against partial 2m of
 // the lower: the wide octaves a tuner sets on stiff strings. The bass is
-// judged on its higher partials, the treble between 2:1 and 4:2.
+// judged on its higher partials; the treble between 2:1 and 4:2, widening
+// to 4:2 toward the top.
 double OctaveStretchCents(int lower) {
-    const double m = Interpolate(lower, {{21, 5.0}, {45, 2.0}, {60, 1.5}});
+    const double m = Interpolate(lower, {{21, 5.0}, {45, 2.0}, {60, 1.5}, {84, 2.0}});
     auto ratio = [](double b, double n) { return std::sqrt((1 + b * n * n) / (1 + b)); };
     return 1200 * std::log2(ratio(Inharmonicity(lower), 2 * m) / ratio(Inharmonicity(lower + 12), m));
 }
