@@ -2,7 +2,6 @@
 // answers the velocity, and how its held notes die away.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 
 #include "render/RenderSupport.h"
@@ -18,8 +17,9 @@ struct Note {
     double hold;  // seconds
 };
 
-// The notes one after another, `spacing` seconds apart, each cut off just
-// before the next, so that nothing of one is heard in the next.
+// The notes one after another, `spacing` seconds apart (more than they are
+// held), each cut off just before the next, so that nothing of one is
+// heard in the next.
 host::MidiSong Alone(const std::vector<Note>& notes, double spacing) {
     host::MidiSong song;
     auto add = [&song](double seconds, host::MidiType type, int data1, int data2) {
@@ -37,8 +37,6 @@ host::MidiSong Alone(const std::vector<Note>& notes, double spacing) {
         add(t + spacing - 0.02, host::MidiType::ControlChange, 120, 0);  // all sound off
         t += spacing;
     }
-    std::stable_sort(song.events.begin(), song.events.end(),
-                     [](const host::MidiEvent& a, const host::MidiEvent& b) { return a.seconds < b.seconds; });
     song.endSeconds = t;
     return song;
 }

@@ -6,15 +6,13 @@
 
 namespace norv::test {
 
-template <typename T>
-double Rms(const std::vector<T>& x, size_t begin, size_t end) {
+double Rms(const std::vector<float>& x, size_t begin, size_t end) {
     double sum = 0;
     for (size_t i = begin; i < end; ++i) sum += double(x[i]) * x[i];
     return end > begin ? std::sqrt(sum / double(end - begin)) : 0.0;
 }
 
-template <typename T>
-double RmsFrequency(const std::vector<T>& x, size_t begin, size_t end, double sampleRate) {
+double RmsFrequency(const std::vector<float>& x, size_t begin, size_t end, double sampleRate) {
     double diff = 0, level = 0;
     for (size_t i = begin; i + 1 < end; ++i) {
         const double d = double(x[i + 1]) - x[i];
@@ -23,27 +21,6 @@ double RmsFrequency(const std::vector<T>& x, size_t begin, size_t end, double sa
     }
     return level > 0 ? sampleRate / (2 * std::numbers::pi) * std::sqrt(diff / level) : 0.0;
 }
-
-template <typename T>
-double HannPower(const std::vector<T>& x, size_t begin, size_t end, double sampleRate, double frequency) {
-    const double n = double(end - begin);
-    const std::complex<double> step = std::polar(1.0, -2 * std::numbers::pi * frequency / sampleRate);
-    std::complex<double> z = 1.0, sum = 0.0;
-    for (size_t i = begin; i < end; ++i) {
-        const double w = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * (double(i - begin) + 0.5) / n);
-        sum += w * double(x[i]) * z;
-        z *= step;
-        if (((i - begin) & 1023) == 1023) z /= std::abs(z);
-    }
-    return std::norm(sum / (0.5 * n));
-}
-
-template double Rms(const std::vector<int16_t>&, size_t, size_t);
-template double Rms(const std::vector<float>&, size_t, size_t);
-template double RmsFrequency(const std::vector<int16_t>&, size_t, size_t, double);
-template double RmsFrequency(const std::vector<float>&, size_t, size_t, double);
-template double HannPower(const std::vector<int16_t>&, size_t, size_t, double, double);
-template double HannPower(const std::vector<float>&, size_t, size_t, double, double);
 
 double LoopComponentFrequency(const std::vector<int16_t>& x, size_t begin, size_t end, double sampleRate,
                               double nominal) {
