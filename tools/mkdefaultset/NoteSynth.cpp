@@ -136,13 +136,12 @@ std::vector<Settle> PlanSettling(const NoteModel& note, const std::vector<Compon
     return plan;
 }
 
-// Oscillators rendered side by side, kLanes at a time, in pairs that the
+// Oscillators rendered side by side, eight at a time in four pairs that the
 // processor computes together: each oscillator is a chain of dependent
 // multiplications, and independent chains overlap. Frequency and amplitude
 // change per block; the amplitude ramps linearly inside it.
 using Pair = double __attribute__((vector_size(16)));
-constexpr int kPairs = 4;
-constexpr int kLanes = 2 * kPairs;
+constexpr int kLanes = 8;
 
 struct Lane {
     const Component* component = nullptr;
