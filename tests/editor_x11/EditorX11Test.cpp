@@ -5,6 +5,7 @@
 
 #include <cairo.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -102,14 +103,16 @@ TEST_F(EditorX11, APersonPlaysTurnsAndChoosesWithTheMouse) {
     EXPECT_EQ(editor.WaitForLine("note-"), "note-on 48 19");
     EXPECT_EQ(editor.WaitForLine("note-"), "note-off 48");
 
-    // A drag up on the decay knob: the host hears of it while the instance still has the old value.
+    // A drag down on the decay knob (Norv Grand's preset has it at the top):
+    // the host hears of it while the instance still has the old value.
     ASSERT_TRUE(Do({"mousemove", "34", "82", "mousedown", "1"}));
-    ASSERT_TRUE(Do({"mousemove_relative", "--", "0", "-10"}));
+    ASSERT_TRUE(Do({"mousemove_relative", "--", "0", "10"}));
     ASSERT_TRUE(Do({"mouseup", "1"}));
     const auto param = editor.WaitForLine("param 0 ");
     ASSERT_TRUE(param);
-    EXPECT_NE(*param, "param 0 0 instance 0");
-    EXPECT_NE(param->find(" instance 0"), std::string::npos) << *param;
+    int heard = 0, held = 0;
+    ASSERT_EQ(std::sscanf(param->c_str(), "param 0 %d instance %d", &heard, &held), 2) << *param;
+    EXPECT_LT(heard, held) << *param;
 
     // A right click on the tune knob shows the reset item, a separator and
     // the host's items; the second host item runs with index 8, value 1.

@@ -72,9 +72,11 @@ TEST(PlayWindow, ShowsThePanelItsKeysSoundAndItsKnobsLearn) {
     ASSERT_TRUE(test::WaitForMenu(display.Display()));
     ASSERT_TRUE(test::Xdotool(display.Display(), {"mousemove", "53", "121", "click", "1"}));
     ASSERT_EQ(player.WaitForLine("learning "), "learning 0");
-    probe.Send(0xB0, 74, 127);
+    // The controller at 0 turns the knob to its minimum: away from where
+    // the set's preset or the knob's own default put it.
+    probe.Send(0xB0, 74, 0);
     EXPECT_EQ(player.WaitForLine("learn "), "learn 0 1 74");
-    EXPECT_EQ(player.WaitForLine("param 0 "), "param 0 " + std::to_string(kParams[kDecay].Max));
+    EXPECT_EQ(player.WaitForLine("param 0 "), "param 0 " + std::to_string(kParams[kDecay].Min));
     EXPECT_EQ(player.Stop(), 0);
     const auto saved = play::ReadPlayStateFile(state, kParamCount);
     ASSERT_TRUE(saved);

@@ -25,7 +25,7 @@ double TuningOffset(int key, int tune, int detune, int stretch) {
     return d;
 }
 
-// The default set's velocity 100 plays the hard layer of the zone whose root is the key.
+// The default set's velocity 100 plays the loudest layer of the zone whose root is the key.
 struct SampleTone {
     double hz;
     double loopStartSeconds;
@@ -33,7 +33,7 @@ struct SampleTone {
 
 SampleTone MeasureSample(int root) {
     char name[32];
-    std::snprintf(name, sizeof name, "n%03d_hard.wav", root);
+    std::snprintf(name, sizeof name, "n%03d_v11.wav", root);
     const Loop loop = ReadLoopedSample(BundleFolder() / "WavTables" / "NorvGrand" / name);
     if (loop.left.empty() || loop.end <= loop.start) return {0, 0};
     // The loop holds whole cycles of every component at a constant level.

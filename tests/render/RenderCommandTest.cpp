@@ -224,7 +224,7 @@ TEST_F(RenderCommand, SetsAreChosenThroughTheSavedState) {
         return text.replace(at, std::strlen("name=Norv Grand"), "name=" + name);
     };
     // Tune at three quarters (+500), muffle at a quarter (250); 1.5 is no preset value.
-    dir.Write("bundle/WavTables/Upright.wti", renamed("Upright") + "\n[parameters]\n8=0.75\n4=0.25\n0=1.5\n");
+    dir.Write("bundle/WavTables/Upright.wti", WithPreset(renamed("Upright"), {{8, "0.75"}, {4, "0.25"}, {0, "1.5"}}));
     dir.Write("bundle/WavTables/Zither.wti", renamed("UPRIGHT"));
     const std::string plugin = (bundle / "NorvKeys.so").string();
 
@@ -274,7 +274,7 @@ TEST_F(RenderCommand, SetsAreChosenThroughTheSavedState) {
         const std::vector<uint8_t> zither((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         ASSERT_EQ(zither.size(), 72u);
         EXPECT_EQ(std::string(zither.begin() + 5, zither.begin() + 12), "UPRIGHT");
-        // Its definition has no preset: the tuning stays as it was.
+        // Its preset, Norv Grand's, has no tuning: the tuning stays as it was.
         EXPECT_EQ(value(zither, 7, 8), value(plain, 10, 8));
     }
 

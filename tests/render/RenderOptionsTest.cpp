@@ -252,7 +252,7 @@ TEST_F(RenderOptions, SetFromAFolderOutsideTheLibrary) {
     // Tune +500 and muffle 250 as the set's preset. An earlier set of the
     // same name and a default.wti pointing at it must not get in the way.
     const fs::path elsewhere = dir.path() / "elsewhere";
-    dir.Write("elsewhere/Upright.wti", renamed("Upright") + "\n[parameters]\n8=0.75\n4=0.25\n");
+    dir.Write("elsewhere/Upright.wti", WithPreset(renamed("Upright"), {{8, "0.75"}, {4, "0.25"}}));
     dir.Write("elsewhere/A.wti", renamed("UPRIGHT"));
     dir.Write("elsewhere/default.wti", "[default]\nfile=A.wti\n");
     dir.Write("elsewhere/Broken.wti", "[info]\nname=Broken\nsamples=1\n[sample0]\nname=none.wav\n");
@@ -285,7 +285,7 @@ TEST_F(RenderOptions, SetFromAFolderOutsideTheLibrary) {
         {(elsewhere / "Broken.wti").string(), "could not load set \"Broken\""},
         {(elsewhere / "none.wti").string(), "none.wti: no such set definition"},
         {elsewhere.string(), "elsewhere: is a folder"},
-        {(elsewhere / "NorvGrand" / "n060_hard.wav").string(), "n060_hard.wav: not a set definition (.wti)"},
+        {(elsewhere / "NorvGrand" / "n060_v11.wav").string(), "n060_v11.wav: not a set definition (.wti)"},
         {"no-such-set.wti", "--set no-such-set.wti: no such set"},
     };
     for (const Bad& bad : bads) {

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cmath>
 #include <complex>
+#include <cstring>
 #include <numbers>
 
 #include "host/MidiWriter.h"
@@ -166,8 +167,6 @@ double PeakFrequency(const std::vector<float>& x, double rate, double guess, dou
     return (a + b) / 2.0;
 }
 
-double Cents(double f, double reference) { return 1200.0 * std::log2(f / reference); }
-
 std::filesystem::path BundleFolder() { return std::filesystem::path(NORV_PLUGIN_PATH).parent_path(); }
 
 namespace {
@@ -260,6 +259,30 @@ std::filesystem::path WriteOneNoteSong(const std::filesystem::path& folder) {
     const std::filesystem::path p = folder / "song.mid";
     w.Save(p);
     return p;
+}
+
+std::string WithPreset(std::string definition, const std::vector<std::pair<int, std::string>>& values) {
+    size_t section = definition.find("[parameters]\n");
+    if (section == std::string::npos) {
+        definition += "\n[parameters]\n";
+        section = definition.size() - std::strlen("[parameters]\n");
+    }
+    for (const auto& [index, value] : values) {
+        const size_t body = section + std::strlen("[parameters]\n");
+        const size_t end = std::min(definition.find("\n[", body), definition.size());
+        const std::string key = std::to_string(index) + "=";
+        size_t at = body;
+        while (at < end && definition.compare(at, key.size(), key) != 0) {
+            const size_t next = definition.find('\n', at);
+            at = next == std::string::npos ? end : next + 1;
+        }
+        if (at < end) {
+            definition.replace(at, definition.find('\n', at) - at, key + value);
+        } else {
+            definition.insert(body, key + value + "\n");
+        }
+    }
+    return definition;
 }
 
 }  // namespace norv::test

@@ -11,6 +11,7 @@
 
 #include "host/HostServices.h"
 #include "host/MidiFile.h"
+#include "support/SignalMeasures.h"
 
 namespace norv::test {
 
@@ -50,7 +51,6 @@ Audio ReadAudio(const std::filesystem::path& file);
 // `guess`: the peak of the Hann-windowed spectrum, found to a small fraction
 // of a cent.
 double PeakFrequency(const std::vector<float>& x, double rate, double guess, double searchCents = 300.0);
-double Cents(double f, double reference);
 
 struct CommandResult {
     int exitCode = -1;
@@ -75,5 +75,10 @@ std::filesystem::path BundleFolder();
 // song.mid in `folder`: key 60 from 0 to 0.5 s on channel 1; the track ends
 // at 1 s (120 beats a minute).
 std::filesystem::path WriteOneNoteSong(const std::filesystem::path& folder);
+
+// The text of a set definition with these keys of its [parameters] preset
+// set (index, value as written); its other preset values stay, and the
+// section is added when it has none.
+std::string WithPreset(std::string definition, const std::vector<std::pair<int, std::string>>& values);
 
 }  // namespace norv::test

@@ -1,13 +1,16 @@
 #include "DefaultSet.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "NoteSynth.h"
 #include "PianoModel.h"
+#include "Playback.h"
 #include "WaveFile.h"
 
 namespace norv::defaultset {
@@ -17,29 +20,85 @@ namespace {
 // The loudest sample of the set peaks here (-1 dBFS).
 constexpr double kPeakCeiling = 0.891;
 
-// Loudness aimed at over the first half second, in dB: the hard layer a
-// little louder (the engine scales by velocity as well, so a big step would
-// jump at the split), the top of the keyboard a little softer.
-double TargetLevelDb(int key, Layer layer) {
-    double db = layer == Layer::Hard ? 0.0 : -4.5;
-    if (key > 64) db -= 4.0 * (key - 64) / double(kHighestKey - 64);
-    return db;
+// The early tone, where the layers are compared: past the first knock,
+// before the prompt sound has gone.
+constexpr size_t kEarlyBegin = kSampleRate / 20;
+constexpr size_t kEarlyEnd = kSampleRate * 3 / 10;
+
+// Where the engine's own velocity curve steps by more than this from one
+// MIDI velocity to the next (only at the very softest), the layer above
+// takes the step down to it.
+constexpr double kLargestSplitStepDb = 1.0;
+
+// Loudness of the loudest layer over its first half second, in dB: the top
+// of the keyboard a little softer.
+double TargetLevelDb(int key) { return key > 64 ? -4.0 * (key - 64) / double(kHighestKey - 64) : 0.0; }
+
+double Rms(const std::vector<double>& x, size_t begin, size_t end) {
+    end = std::min(end, x.size());
+    double sum = 0;
+    for (size_t i = begin; i < end; ++i) sum += x[i] * x[i];
+    return end > begin ? std::sqrt(sum / double(end - begin)) : 0.0;
 }
 
-double EarlyRms(const std::vector<double>& x, int loopStart) {
-    const size_t n = std::min<size_t>(static_cast<size_t>(std::min(loopStart, kSampleRate / 2)), x.size());
-    double sum = 0;
-    for (size_t i = 0; i < n; ++i) sum += x[i] * x[i];
-    return n ? std::sqrt(sum / n) : 0.0;
+// The early tone's RMS as a voice of MIDI velocity m plays it, before the
+// sample's own gain.
+double PlayedRms(const std::vector<double>& x, int key, int midiVelocity) {
+    const double coefficient = MuffleCoefficient(EngineVelocity(midiVelocity), key, kSampleRate);
+    const std::vector<double> y = Muffled(x, 0, kEarlyEnd, coefficient);
+    return VoiceLevel(midiVelocity) * Rms(y, kEarlyBegin, kEarlyEnd);
 }
 
 struct Rendered {
-    int root;
-    Layer layer;
-    int loopStart;
+    int loopStart = 0;
     std::vector<double> frames;
-    double gain;
+    double gain = 0;
 };
+
+// Every layer of one zone, with gains that join each layer to the next:
+// at the lowest velocity of a layer it sounds as loud as the layer below
+// would have sounded there.
+std::vector<Rendered> RenderZone(int root) {
+    std::vector<Rendered> layers(kLayerCount);
+    const std::array<double, kLayerCount> blows = LayerBlows(root);
+    for (int i = 0; i < kLayerCount; ++i) {
+        const NoteModel model = BuildNoteModel(root, blows[static_cast<size_t>(i)]);
+        layers[static_cast<size_t>(i)].loopStart = model.loopStart;
+        layers[static_cast<size_t>(i)].frames = RenderNote(model);
+    }
+    layers[0].gain = 1.0;
+    for (int i = 0; i + 1 < kLayerCount; ++i) {
+        const auto& below = layers[static_cast<size_t>(i)];
+        auto& above = layers[static_cast<size_t>(i) + 1];
+        const int m = HighestMidiVelocity(i);
+        const double from = PlayedRms(below.frames, root, m);
+        const double natural = PlayedRms(below.frames, root, m + 1);
+        const double step = std::min(natural / from, std::pow(10.0, kLargestSplitStepDb / 20));
+        const double mine = PlayedRms(above.frames, root, m + 1);
+        above.gain = mine > 0 ? below.gain * from * step / mine : 0.0;
+    }
+    const Rendered& top = layers.back();
+    const double topRms = top.gain * Rms(top.frames, 0, kSampleRate / 2);
+    const double scale = topRms > 0 ? std::pow(10.0, TargetLevelDb(root) / 20) / topRms : 0.0;
+    for (Rendered& r : layers) r.gain *= scale;
+    return layers;
+}
+
+// Zones rendered on every core; each zone's numbers depend only on the
+// zone, so the bytes do not depend on the threads.
+std::vector<std::vector<Rendered>> RenderAll(const std::vector<Zone>& zones) {
+    std::vector<std::vector<Rendered>> all(zones.size());
+    std::atomic<size_t> next{0};
+    auto work = [&] {
+        for (size_t z = next++; z < zones.size(); z = next++) all[z] = RenderZone(zones[z].root);
+    };
+    const unsigned count = std::clamp(std::thread::hardware_concurrency(), 1u, 16u);
+    std::vector<std::thread> threads;
+    for (unsigned i = 1; i < count; ++i) threads.emplace_back(work);
+    work();
+    for (std::thread& t : threads) t.join();
+    return all;
+}
 
 std::string AsText(const std::vector<uint8_t>& bytes) {
     return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
@@ -56,40 +115,37 @@ SetReport GenerateDefaultSet(const std::filesystem::path& wavTables) {
 
     // Render everything first: one scale for the whole set keeps the
     // balance between notes and layers.
-    std::vector<Rendered> notes;
+    const std::vector<std::vector<Rendered>> notes = RenderAll(zones);
     double loudest = 0;
-    for (const Zone& zone : zones) {
-        for (Layer layer : {Layer::Soft, Layer::Hard}) {
-            NoteModel model = BuildNoteModel(zone.root, layer);
-            Rendered r{zone.root, layer, model.loopStart, RenderNote(model), 0.0};
-            const double rms = EarlyRms(r.frames, r.loopStart);
-            r.gain = rms > 0 ? std::pow(10.0, TargetLevelDb(zone.root, layer) / 20) / rms : 0.0;
-            double peak = 0;
-            for (double v : r.frames) peak = std::max(peak, std::abs(v));
-            loudest = std::max(loudest, peak * r.gain);
-            notes.push_back(std::move(r));
+    for (const auto& zone : notes) {
+        for (const Rendered& r : zone) {
+            for (double v : r.frames) loudest = std::max(loudest, std::abs(v) * r.gain);
         }
     }
     const double scale = loudest > 0 ? kPeakCeiling / loudest : 0.0;
 
     SetReport report;
     std::set<std::string> written;
-    for (const Rendered& r : notes) {
-        std::vector<int16_t> pcm(r.frames.size());
-        int peak = 0;
-        for (size_t i = 0; i < pcm.size(); ++i) {
-            const double v = std::nearbyint(r.frames[i] * r.gain * scale * 32768.0);
-            pcm[i] = static_cast<int16_t>(std::clamp(v, -32768.0, 32767.0));
-            peak = std::max(peak, std::abs(int(pcm[i])));
+    for (size_t z = 0; z < zones.size(); ++z) {
+        for (int layer = 0; layer < kLayerCount; ++layer) {
+            const Rendered& r = notes[z][static_cast<size_t>(layer)];
+            std::vector<int16_t> pcm(r.frames.size());
+            int peak = 0;
+            for (size_t i = 0; i < pcm.size(); ++i) {
+                const double v = std::nearbyint(r.frames[i] * r.gain * scale * 32768.0);
+                pcm[i] = static_cast<int16_t>(std::clamp(v, -32768.0, 32767.0));
+                peak = std::max(peak, std::abs(int(pcm[i])));
+            }
+            const int root = zones[z].root;
+            const std::string name = SampleFileName(root, layer);
+            const auto last = static_cast<uint32_t>(pcm.size() - 1);
+            const std::vector<uint8_t> bytes =
+                EncodeLoopedWave(pcm, kSampleRate, root, static_cast<uint32_t>(r.loopStart), last);
+            WriteFileAtomically(sampleFolder / name, AsText(bytes));
+            written.insert(name);
+            report.totalBytes += bytes.size();
+            report.samples.push_back({root, layer, static_cast<int>(pcm.size()), r.loopStart, peak / 32768.0});
         }
-        const std::string name = SampleFileName(r.root, r.layer);
-        const auto last = static_cast<uint32_t>(pcm.size() - 1);
-        const std::vector<uint8_t> bytes =
-            EncodeLoopedWave(pcm, kSampleRate, r.root, static_cast<uint32_t>(r.loopStart), last);
-        WriteFileAtomically(sampleFolder / name, AsText(bytes));
-        written.insert(name);
-        report.totalBytes += bytes.size();
-        report.samples.push_back({r.root, r.layer, static_cast<int>(pcm.size()), r.loopStart, peak / 32768.0});
     }
 
     // Samples of an older layout would only take space in the bundle.

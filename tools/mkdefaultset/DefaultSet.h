@@ -11,7 +11,7 @@ namespace norv::defaultset {
 
 struct SampleReport {
     int root = 0;
-    Layer layer = Layer::Soft;
+    int layer = 0;
     int frames = 0;
     int loopStart = 0;
     double peak = 0;  // fraction of full scale

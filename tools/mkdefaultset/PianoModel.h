@@ -1,6 +1,7 @@
 // The synthetic piano: what sounds in one note of one layer, as numbers.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -8,9 +9,9 @@
 
 namespace norv::defaultset {
 
-// One string's share of one partial.
+// One string's share of one partial, or one soundboard mode.
 struct Partial {
-    int number = 0;       // n of partial n
+    int number = 0;       // n of partial n; soundboard modes count down from -1
     double freq = 0;      // Hz while the note rings freely
     int loopCycles = 0;   // whole cycles per loop that it settles to before the loop
     double amp = 0;       // initial amplitude
@@ -20,22 +21,30 @@ struct Partial {
     double fastShare = 0; // part of amp that decays at fastRate
 };
 
-// The knock of the hammer: a filtered noise burst and a low soundboard thump.
+// A burst of band-passed noise.
+struct Knock {
+    uint64_t seed = 0;
+    double level = 0;   // RMS of the unshaped burst, relative to the partials' initial RMS
+    double centre = 0;  // Hz, band-pass centre
+    double q = 0;
+    double delay = 0;   // seconds after the strike
+    double decay = 0;   // seconds
+};
+
+// What the blow adds besides the strings: the hammer's knock on the
+// string, the key landing on the keybed and a low soundboard thump.
 struct Hammer {
-    uint64_t noiseSeed = 0;
-    double noiseLevel = 0;   // RMS relative to the partials' initial RMS
-    double noiseCentre = 0;  // Hz, band-pass centre
-    double noiseQ = 0;
-    double noiseDecay = 0;   // seconds
-    double thumpLevel = 0;   // peak relative to the partials' initial RMS
-    double thumpFreq = 0;    // Hz
-    double thumpDecay = 0;   // seconds
+    Knock felt;
+    Knock keybed;
+    double thumpLevel = 0;  // peak relative to the partials' initial RMS
+    double thumpFreq = 0;   // Hz
+    double thumpDecay = 0;  // seconds
 };
 
 struct NoteModel {
     int key = 0;
-    Layer layer = Layer::Soft;
-    double fundamental = 0;  // Hz of the first partial, stretched from the key (see StretchFactor)
+    double blow = 0;         // 0 the softest blow, 1 the hardest
+    double fundamental = 0;  // Hz of the first partial, stretched (see StretchCents)
     int onsetFrames = 0;     // raised-cosine rise of the partials
     int settleFrames = 0;    // before loopStart: partials glide to their loop frequencies
     int loopStart = 0;       // a multiple of kRenderBlock
@@ -45,7 +54,7 @@ struct NoteModel {
 };
 
 // Envelopes and glides are updated once per this many frames.
-inline constexpr int kRenderBlock = 32;
+inline constexpr int kRenderBlock = 64;
 
 double KeyFrequency(double key);
 // Stiff-string inharmonicity coefficient B: lowest in the tenor, rising
@@ -54,7 +63,22 @@ double Inharmonicity(int key);
 // Frequency of partial n when partial 1 sounds at f1: n f0 sqrt(1 + B n^2)
 // with f0 chosen so that partial 1 lands on f1.
 double PartialFrequency(double f1, double b, int n);
+// Where the first partial of `key` is tuned, in cents from equal temperament.
+double StretchCents(int key);
 
-NoteModel BuildNoteModel(int key, Layer layer);
+NoteModel BuildNoteModel(int key, double blow);
+
+// RMS frequency (power-weighted, of the square) of the strings and the board
+// over the early tone (50 to 300 ms) as the open muffle filter passes it,
+// from the model's numbers: a measure of brightness that heeds the highest
+// partials, where harder blows differ most.
+double EarlyBrightness(const NoteModel& note);
+
+// The blow of each layer for `key`: even steps of EarlyBrightness, in
+// cents, at the layers' fractions of the span from the softest to the
+// hardest blow. Where those two lie further apart than
+// kBrightnessSpanCents, the softest blow is raised until they do not.
+inline constexpr double kBrightnessSpanCents = 560.0;
+std::array<double, kLayerCount> LayerBlows(int key);
 
 }  // namespace norv::defaultset

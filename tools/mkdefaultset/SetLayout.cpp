@@ -14,9 +14,9 @@ std::vector<Zone> ZoneLayout() {
     return zones;
 }
 
-std::string SampleFileName(int root, Layer layer) {
+std::string SampleFileName(int root, int layer) {
     char name[32];
-    std::snprintf(name, sizeof name, "n%03d_%s.wav", root, layer == Layer::Soft ? "soft" : "hard");
+    std::snprintf(name, sizeof name, "n%03d_v%02d.wav", root, layer + 1);
     return name;
 }
 
@@ -38,13 +38,22 @@ std::string DefinitionText(const std::vector<Zone>& zones) {
     line("");
     line("[velocitylayers]");
     line("count=" + std::to_string(kLayerCount));
+    // Limit i is the highest velocity of layer i - 1; the loudest layer
+    // takes everything above the last one.
     line("0=0");
-    line("1=" + std::to_string(kSoftLayerLimit));
+    for (int i = 1; i < kLayerCount; ++i) line(std::to_string(i) + "=" + std::to_string(kLayers[i - 1].topVelocity));
+    line("");
+    line("[parameters]");
+    for (const PresetValue& p : kPreset) {
+        char value[32];
+        std::snprintf(value, sizeof value, "%.4g", p.fraction);
+        line(std::to_string(p.index) + "=" + value);
+    }
     // Zone-major, softest layer first. No pos/end/loop: the loader takes
     // the start, the end and the loop from each file's own loop.
     int entry = 0;
     for (const Zone& zone : zones) {
-        for (Layer layer : {Layer::Soft, Layer::Hard}) {
+        for (int layer = 0; layer < kLayerCount; ++layer) {
             line("");
             line("[sample" + std::to_string(entry++) + "]");
             line("name=" + SampleFileName(zone.root, layer));

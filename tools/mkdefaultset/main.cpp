@@ -14,20 +14,18 @@ namespace {
 double Dbfs(double peak) { return peak > 0 ? 20 * std::log10(peak) : -999.0; }
 
 void PrintSummary(const norv::defaultset::SetReport& report, double seconds) {
-    using norv::defaultset::Layer;
     double frames = 0;
     for (const auto& s : report.samples) frames += s.frames;
     std::printf("mkdefaultset: %zu samples, %.1f s of audio, %.2f MB, %.2f s\n", report.samples.size(),
                 frames / norv::defaultset::kSampleRate, report.totalBytes / 1048576.0, seconds);
-    for (Layer layer : {Layer::Soft, Layer::Hard}) {
+    for (int layer = 0; layer < norv::defaultset::kLayerCount; ++layer) {
         double low = 1, high = 0;
         for (const auto& s : report.samples) {
             if (s.layer != layer) continue;
             low = std::min(low, s.peak);
             high = std::max(high, s.peak);
         }
-        std::printf("  %s layer peaks %.1f .. %.1f dBFS\n", layer == Layer::Soft ? "soft" : "hard", Dbfs(low),
-                    Dbfs(high));
+        std::printf("  layer %d peaks %.1f .. %.1f dBFS\n", layer + 1, Dbfs(low), Dbfs(high));
     }
 }
 
