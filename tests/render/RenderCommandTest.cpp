@@ -6,10 +6,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <set>
 
+#include "engine/Parameters.h"
 #include "render/RenderSupport.h"
 #include "support/TempDir.h"
+#include "wavetable/IniFile.h"
 
 namespace norv::test {
 namespace {
@@ -245,16 +248,30 @@ TEST_F(RenderCommand, SetsAreChosenThroughTheSavedState) {
         return static_cast<int32_t>(state[at] | state[at + 1] << 8 | state[at + 2] << 16 | uint32_t(state[at + 3]) << 24);
     };
 
+    // Upright's preset (Norv Grand's, with tune and muffle set and decay's
+    // 1.5 no value), and every other parameter at its default, as the
+    // selector gives them: not what the first set's preset made of them.
+    const TIniFile upright(tables / "Upright.wti");
+    auto preset = [&](int i) -> std::optional<int32_t> {
+        const double x = upright.ReadFloat("parameters", std::to_string(i), -1.0);
+        if (x < 0 || x > 1) return std::nullopt;
+        return ParamFromHostScale(i, static_cast<int32_t>(std::nearbyint(x * 65536)));
+    };
+    ASSERT_EQ(preset(8), 500);
+    ASSERT_EQ(preset(4), 250);
+    ASSERT_FALSE(preset(0));
     for (const char* choice : {"upright", "1"}) {
         SCOPED_TRACE(choice);
-        const std::vector<uint8_t> upright = savedState({"--set", choice});
-        ASSERT_EQ(upright.size(), 72u);
-        EXPECT_EQ(std::string(upright.begin() + 5, upright.begin() + 12), "Upright");
-        for (int i = 0; i < 15; ++i) {
-            const int32_t expected = i == 8 ? 500 : i == 4 ? 250 : value(plain, 10, i);
-            EXPECT_EQ(value(upright, 7, i), expected) << "parameter " << i;
-        }
+        const std::vector<uint8_t> chosen = savedState({"--set", choice});
+        ASSERT_EQ(chosen.size(), 72u);
+        EXPECT_EQ(std::string(chosen.begin() + 5, chosen.begin() + 12), "Upright");
+        for (int i = 0; i < 15; ++i)
+            EXPECT_EQ(value(chosen, 7, i), preset(i).value_or(kParams[static_cast<size_t>(i)].Initial)) << "parameter " << i;
     }
+    // After a state, the others keep the state's values.
+    dir.Write("tuned.state", std::string(plain.begin(), plain.end()));
+    const std::vector<uint8_t> kept = savedState({"--state", Out("tuned.state"), "--set", "Upright"});
+    for (int i = 0; i < 15; ++i) EXPECT_EQ(value(kept, 7, i), preset(i).value_or(value(plain, 10, i))) << i;
     // Parameters given on the command line come after the set's preset.
     EXPECT_EQ(value(savedState({"--set", "Upright", "--param", "tune=-20"}), 7, 8), -20);
 

@@ -98,7 +98,7 @@ void RunEditor(const CommonOptions& common, const EditorOptions& o) {
     if (!plug) throw std::runtime_error(common.Plugin + ": the plug-in refused to create an instance");
     host.Plug = plug;
     plug->HostCommand(PlugCommand::SetSampleRate, 0, kRate);
-    if (chosen.Entry) ChooseSet(host, plug, *chosen.Entry);
+    if (chosen.Entry) ChooseSet(host, plug, *chosen.Entry, false);
     plug->HostCommand(PlugCommand::SetEditorScale, 0, static_cast<intptr_t>(std::lround(o.Scale * 100)));
 
     if (!o.Screenshot.empty()) {

@@ -73,7 +73,7 @@ void RunPlay(const CommonOptions& common, const PlayOptions& o) {
     play::PlaySession session(chosen.Plugin, o.Jack, initial, stats.get());
     LogEvent("client " + session.Client().Name());
     TQuirraPlug* plug = session.Plug();
-    if (chosen.Entry) ChooseSet(session.Host(), plug, *chosen.Entry);
+    if (chosen.Entry) ChooseSet(session.Host(), plug, *chosen.Entry, initial.has_value());
     if (o.Polyphony >= 0) plug->HandleEvent(PlugEvent::SetPolyphony, o.Polyphony, 0);
     session.Host().OnKeyboardNote = [&session](intptr_t, int key, int velocity) {
         session.Live().PanelNote(key, velocity);

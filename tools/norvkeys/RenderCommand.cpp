@@ -117,7 +117,7 @@ void SetUpInstance(host::Host& host, TQuirraPlug* plug, const RenderOptions& o, 
                       << "\" is not installed; playing \"" << DisplayText(now->Name) << "\"\n";
     }
     if (set) {
-        ChooseSet(host, plug, *set);
+        ChooseSet(host, plug, *set, !o.State.empty());
     } else if (o.State.empty()) {
         // The instance converted its first set before it knew the rate; a
         // restore of its own state loads it again at the render rate, so a
@@ -285,7 +285,8 @@ void AddRenderCommand(CLI::App& app, CommonOptions& common) {
                     "Sound set to play: an installed set by name (any letter case), by file name (with or without "
                     ".wti) or by its index in `norvkeys list`; or the path of a .wti file anywhere, played with the "
                     "files beside it (default: the set the instrument loads first). Chosen after --state; the set's "
-                    "preset replaces the parameters it names, the others keep their values");
+                    "preset replaces the parameters it names, the others keep the state's values, or without "
+                    "--state take their defaults");
     cmd->add_option("--rate", o->Rate, "Sample rate in Hz")->capture_default_str()->check(CLI::Range(8000, 384000));
     cmd->add_option("--block", o->Block, "Largest block in frames; blocks are also cut at every event")
         ->capture_default_str()

@@ -8,6 +8,7 @@
 #include "base/Cp936.h"
 #include "base/NumberFormat.h"
 #include "base/TextCase.h"
+#include "engine/Parameters.h"
 #include "wavetable/IniFile.h"
 #include "wavetable/WavTables.h"
 
@@ -120,16 +121,19 @@ std::vector<std::optional<double>> SetPreset(const TLibraryEntry& set, int param
     return preset;
 }
 
-void ChooseSet(host::Host& host, TQuirraPlug* plug, const TLibraryEntry& set) {
+void ChooseSet(host::Host& host, TQuirraPlug* plug, const TLibraryEntry& set, bool keepOthers) {
     std::optional<host::SavedState> state = host::ParseState(host::SaveInstanceState(plug));
     if (!state) throw std::runtime_error("the instrument saved a state this host cannot read");
     state->Version = 1;
     state->Name = set.Name;
     const std::vector<std::optional<double>> preset = SetPreset(set, static_cast<int>(state->Values.size()));
-    for (size_t i = 0; i < preset.size(); ++i)
+    for (size_t i = 0; i < preset.size(); ++i) {
         if (preset[i])
             state->Values[i] = static_cast<int32_t>(plug->HandleParameter(
                 static_cast<intptr_t>(i), static_cast<intptr_t>(RoundEven(*preset[i] * 65536.0L)), ParamFlag::HostScale));
+        else if (!keepOthers && i < kParams.size())
+            state->Values[i] = kParams[i].Initial;
+    }
     const size_t failures = LoadFailures(host);
     host::RestoreInstanceState(host, plug, host::StateBytes(*state));
 

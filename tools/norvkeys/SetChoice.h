@@ -55,9 +55,12 @@ ChosenSet ResolveSet(const std::string& plugin, const std::string& text);
 // the set leaves the parameter alone.
 std::vector<std::optional<double>> SetPreset(const TLibraryEntry& set, int paramCount);
 
-// Loads `set` into the instance: its preset where it has one, every other
-// parameter as it was. Throws std::runtime_error when the instance could not
-// load the set (it keeps its previous set then).
-void ChooseSet(host::Host& host, TQuirraPlug* plug, const TLibraryEntry& set);
+// Loads `set` into the instance: its preset where it has one; every other
+// parameter as it was when `keepOthers` (values a restored state gave), else
+// at its default, as the panel's selector does: what a new instance took
+// from its first set's preset is no choice of the user's. Throws
+// std::runtime_error when the instance could not load the set (it keeps its
+// previous set then).
+void ChooseSet(host::Host& host, TQuirraPlug* plug, const TLibraryEntry& set, bool keepOthers);
 
 }  // namespace norv::tool
