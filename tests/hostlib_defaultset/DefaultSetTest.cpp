@@ -11,6 +11,8 @@
 #include <string>
 
 #include "DefaultSet.h"
+#include "PianoModel.h"
+#include "Playback.h"
 #include "SetFiles.h"
 #include "support/SignalMeasures.h"
 #include "support/TempDir.h"
@@ -219,6 +221,42 @@ TEST(DefaultSet, FirstPartialsFollowAStretchedTuning) {
     for (const auto& [root, c] : cents) {
         EXPECT_GT(c, previous - 0.2) << "root " << root;
         previous = c;
+    }
+}
+
+// Each layer's blow makes it sound its step darker than the layer above
+// where the two meet, by the measure that steps more (each through the
+// muffle filter at its own velocity), down from the hardest blow; only the
+// softest blow may stop it short. Through the middle of the keyboard every
+// layer from velocity 30 up takes its full step.
+TEST(DefaultSet, LayerBlowsStepTheBrightnessDownFromTheHardest) {
+    namespace ds = norv::defaultset;
+    for (int key : {21, 60, 84, 108}) {
+        SCOPED_TRACE(key);
+        const auto blows = ds::LayerBlows(key);
+        EXPECT_EQ(blows.back(), 1.0);
+        auto played = [key](double blow, int velocity) {
+            const double coefficient = ds::MuffleCoefficient(ds::EngineVelocity(velocity), key, ds::kSampleRate);
+            return ds::PlayedBrightness(ds::EarlyTone(ds::BuildNoteModel(key, blow)), coefficient);
+        };
+        for (int layer = ds::kLayerCount - 2; layer >= 0; --layer) {
+            SCOPED_TRACE(layer);
+            const auto i = static_cast<size_t>(layer);
+            EXPECT_LE(blows[i], blows[i + 1]);
+            const int m = ds::HighestMidiVelocity(layer);
+            const ds::Brightness above = played(blows[i + 1], m + 1), here = played(blows[i], m);
+            const double centroidStep = above.centroid - here.centroid;
+            const double rmsStep = above.rmsFrequency - here.rmsFrequency;
+            EXPECT_GE(std::min(centroidStep, rmsStep), 0.0);
+            if (blows[i] > 0) {
+                EXPECT_NEAR(std::max(centroidStep, rmsStep), ds::kLayers[i].brightnessStep, 10.0);
+            } else {
+                EXPECT_LE(std::max(centroidStep, rmsStep), ds::kLayers[i].brightnessStep + 10.0);
+            }
+        }
+        if (key == 60 || key == 84) {
+            EXPECT_GT(blows[static_cast<size_t>(ds::LayerOf(ds::EngineVelocity(30)))], 0.0);
+        }
     }
 }
 

@@ -17,22 +17,34 @@ namespace norv::defaultset {
 
 namespace {
 
-// The loudest sample of the set peaks here (-1 dBFS).
-constexpr double kPeakCeiling = 0.891;
+// The loudest sample of the set peaks here (-3.5 dBFS): the loudest layer
+// is the loudest sample, and pedalled chords played hard add up.
+constexpr double kPeakCeiling = 0.668;
 
 // The early tone, where the layers are compared: past the first knock,
 // before the prompt sound has gone.
 constexpr size_t kEarlyBegin = kSampleRate / 20;
 constexpr size_t kEarlyEnd = kSampleRate * 3 / 10;
 
-// Where the engine's own velocity curve steps by more than this from one
-// MIDI velocity to the next (only at the very softest), the layer above
-// takes the step down to it.
-constexpr double kLargestSplitStepDb = 1.0;
+// The largest level step a split may make from one MIDI velocity to the
+// next, the voice curve's own step included.
+constexpr double kLargestSplitStepDb = 1.3;
 
 // Loudness of the loudest layer over its first half second, in dB: the top
 // of the keyboard a little softer.
-double TargetLevelDb(int key) { return key > 64 ? -4.0 * (key - 64) / double(kHighestKey - 64) : 0.0; }
+double LoudestLevelDb(int key) { return key > 64 ? -4.0 * (key - 64) / double(kHighestKey - 64) : 0.0; }
+
+// The level a note of MIDI velocity m should sound at, in dB re velocity
+// 127: a grand's 36 log10(m / 127), -22 dB at 30 and -11 at 64. Below 13
+// that would step by more than 1.2 dB a velocity; there it steps by 1.2.
+double DynamicsDb(int midiVelocity) {
+    constexpr int kBend = 13;
+    const double bend = 36 * std::log10(kBend / 127.0);
+    return midiVelocity >= kBend ? 36 * std::log10(midiVelocity / 127.0) : bend - 1.2 * (kBend - midiVelocity);
+}
+
+double Db(double ratio) { return 20 * std::log10(ratio); }
+double Ratio(double db) { return std::pow(10.0, db / 20); }
 
 double Rms(const std::vector<double>& x, size_t begin, size_t end) {
     end = std::min(end, x.size());
@@ -55,9 +67,9 @@ struct Rendered {
     double gain = 0;
 };
 
-// Every layer of one zone, with gains that join each layer to the next:
-// at the lowest velocity of a layer it sounds as loud as the layer below
-// would have sounded there.
+// Every layer of one zone, with gains that put each layer on the dynamics
+// curve at its middle velocity, as far as the step at each split allows:
+// the voice curve alone rises too slowly above the softest velocities.
 std::vector<Rendered> RenderZone(int root) {
     std::vector<Rendered> layers(kLayerCount);
     const std::array<double, kLayerCount> blows = LayerBlows(root);
@@ -66,20 +78,28 @@ std::vector<Rendered> RenderZone(int root) {
         layers[static_cast<size_t>(i)].loopStart = model.loopStart;
         layers[static_cast<size_t>(i)].frames = RenderNote(model);
     }
-    layers[0].gain = 1.0;
-    for (int i = 0; i + 1 < kLayerCount; ++i) {
-        const auto& below = layers[static_cast<size_t>(i)];
-        auto& above = layers[static_cast<size_t>(i) + 1];
+    auto middle = [](int layer) {
+        const int lowest = layer > 0 ? HighestMidiVelocity(layer - 1) + 1 : 1;
+        return static_cast<int>(std::lround(std::sqrt(double(lowest) * HighestMidiVelocity(layer))));
+    };
+    // Where the loudest layer sits against the curve: the others follow it.
+    Rendered& top = layers.back();
+    top.gain = 1.0;
+    const int topMiddle = middle(kLayerCount - 1);
+    const double offset = Db(PlayedRms(top.frames, root, topMiddle)) - DynamicsDb(topMiddle);
+    for (int i = kLayerCount - 2; i >= 0; --i) {
+        auto& below = layers[static_cast<size_t>(i)];
+        const auto& above = layers[static_cast<size_t>(i) + 1];
         const int m = HighestMidiVelocity(i);
-        const double from = PlayedRms(below.frames, root, m);
-        const double natural = PlayedRms(below.frames, root, m + 1);
-        const double step = std::min(natural / from, std::pow(10.0, kLargestSplitStepDb / 20));
-        const double mine = PlayedRms(above.frames, root, m + 1);
-        above.gain = mine > 0 ? below.gain * from * step / mine : 0.0;
+        const int mid = middle(i);
+        const double onCurve = Ratio(DynamicsDb(mid) + offset) / PlayedRms(below.frames, root, mid);
+        const double from = Db(above.gain * PlayedRms(above.frames, root, m + 1));
+        const double to = Db(onCurve * PlayedRms(below.frames, root, m));
+        const double step = std::clamp(from - to, 0.0, kLargestSplitStepDb);
+        below.gain = Ratio(from - step) / PlayedRms(below.frames, root, m);
     }
-    const Rendered& top = layers.back();
     const double topRms = top.gain * Rms(top.frames, 0, kSampleRate / 2);
-    const double scale = topRms > 0 ? std::pow(10.0, TargetLevelDb(root) / 20) / topRms : 0.0;
+    const double scale = topRms > 0 ? Ratio(LoudestLevelDb(root)) / topRms : 0.0;
     for (Rendered& r : layers) r.gain *= scale;
     return layers;
 }

@@ -284,11 +284,13 @@ NoteModel BuildNoteModel(int key, double blow) {
     for (Partial& p : note.partials) p.amp *= norm;
 
     // The board answers the blow with its own modes, a harder blow reaching
-    // higher ones; a trace of the low ones rings on with the strings. Like
-    // the knocks below they keep their level against the strings whatever
-    // the blow, so that a harder blow never sounds duller for them.
+    // higher ones; a trace of the low ones rings on with the strings. Up the
+    // treble the short strings give ever less to cover it, and a soft blow
+    // less than a hard one: a soft high note is half a knock of wood, which
+    // the muffle filter, closing on soft notes, leaves standing.
     static const std::vector<BoardMode> board = DrawBoard();
-    const double boardLevel = 0.07 * (0.8 + 0.6 * across);
+    const double treble = Interpolate(key, {{72, 0.0}, {108, 1.0}});
+    const double boardLevel = 0.07 * (0.8 + 0.6 * across) * (1.0 + (4.0 + 8.0 * (1.0 - blow)) * treble);
     const double boardCorner = 800.0 + 1600.0 * blow;
     for (int i = 0; i < kBoardModes; ++i) {
         const BoardMode& m = board[static_cast<size_t>(i)];
@@ -327,12 +329,10 @@ NoteModel BuildNoteModel(int key, double blow) {
     return note;
 }
 
-double EarlyBrightness(const NoteModel& note) {
+std::vector<EarlyComponent> EarlyTone(const NoteModel& note) {
     // The strings of a unison (neighbours in the list) drift apart, the
-    // faster the higher the partial. The muffle filter, open at the top,
-    // still takes a little off the highest partials.
-    const double open = MuffleCoefficient(127, note.key, kSampleRate);
-    double weighted = 0, total = 0;
+    // faster the higher the partial.
+    std::vector<EarlyComponent> tone;
     const auto& ps = note.partials;
     for (size_t begin = 0, end = 0; begin < ps.size(); begin = end) {
         end = begin + 1;
@@ -344,33 +344,57 @@ double EarlyBrightness(const NoteModel& note) {
                                                 2 * kPi * (ps[i].freq - ps[j].freq));
                 power += 0.5 * ps[i].amp * ps[j].amp * (square * std::polar(1.0, ps[i].phase - ps[j].phase)).real();
             }
-            const double gain = MuffleGain(ps[i].freq, open, kSampleRate);
-            weighted += ps[i].freq * ps[i].freq * power * gain * gain;
-            total += power * gain * gain;
+            tone.push_back({ps[i].freq, power});
         }
     }
-    return total > 0 ? std::sqrt(weighted / total) : 0.0;
+    return tone;
+}
+
+Brightness PlayedBrightness(const std::vector<EarlyComponent>& tone, double coefficient) {
+    double first = 0, second = 0, total = 0;
+    for (const EarlyComponent& c : tone) {
+        const double gain = MuffleGain(c.freq, coefficient, kSampleRate);
+        const double power = c.power * gain * gain;
+        first += c.freq * power;
+        second += c.freq * c.freq * power;
+        total += power;
+    }
+    if (total <= 0) return {};
+    return {1200 * std::log2(first / total), 1200 * std::log2(std::sqrt(second / total))};
 }
 
 std::array<double, kLayerCount> LayerBlows(int key) {
-    // Brightness in cents on a grid of blows; it rises with the blow, and
-    // between the points it is taken as straight.
+    // Early tones on a grid of blows; brightness rises with the blow, and
+    // between the points it is taken as straight in cents.
     constexpr int kSteps = 32;
-    std::array<double, kSteps + 1> cents{};
-    for (int i = 0; i <= kSteps; ++i) {
-        cents[static_cast<size_t>(i)] = 1200 * std::log2(EarlyBrightness(BuildNoteModel(key, double(i) / kSteps)));
-    }
-    auto blowFor = [&cents](double target) {
-        if (target <= cents[0]) return 0.0;
-        for (size_t i = 1; i < cents.size(); ++i) {
-            if (target <= cents[i]) return (double(i - 1) + (target - cents[i - 1]) / (cents[i] - cents[i - 1])) / kSteps;
+    std::vector<std::vector<EarlyComponent>> grid;
+    for (int i = 0; i <= kSteps; ++i) grid.push_back(EarlyTone(BuildNoteModel(key, double(i) / kSteps)));
+    auto played = [key](const std::vector<EarlyComponent>& tone, int midiVelocity) {
+        return PlayedBrightness(tone, MuffleCoefficient(EngineVelocity(midiVelocity), key, kSampleRate));
+    };
+    // The softest blow of the grid that sounds at least `target` at this
+    // velocity, by one of the two measures.
+    auto blowFor = [&](double target, int midiVelocity, double Brightness::*measure) {
+        double previous = played(grid[0], midiVelocity).*measure;
+        if (target <= previous) return 0.0;
+        for (int i = 1; i <= kSteps; ++i) {
+            const double cents = played(grid[static_cast<size_t>(i)], midiVelocity).*measure;
+            if (target <= cents) return (i - 1 + (target - previous) / (cents - previous)) / kSteps;
+            previous = cents;
         }
         return 1.0;
     };
-    const double dullest = std::max(cents[0], cents[kSteps] - kBrightnessSpanCents);
+
     std::array<double, kLayerCount> blows{};
-    for (size_t i = 0; i < blows.size(); ++i) {
-        blows[i] = blowFor(dullest + (cents[kSteps] - dullest) * kLayers[i].brightness);
+    blows.back() = 1.0;
+    for (int layer = kLayerCount - 2; layer >= 0; --layer) {
+        const int m = HighestMidiVelocity(layer);
+        const double above = blows[static_cast<size_t>(layer) + 1];
+        const Brightness there = played(EarlyTone(BuildNoteModel(key, above)), m + 1);
+        const double step = kLayers[static_cast<size_t>(layer)].brightnessStep;
+        const double blow = std::max(blowFor(there.centroid - step, m, &Brightness::centroid),
+                                     blowFor(there.rmsFrequency - step, m, &Brightness::rmsFrequency));
+        blows[static_cast<size_t>(layer)] = std::min(blow, above);
     }
     return blows;
 }

@@ -68,17 +68,30 @@ double StretchCents(int key);
 
 NoteModel BuildNoteModel(int key, double blow);
 
-// RMS frequency (power-weighted, of the square) of the strings and the board
-// over the early tone (50 to 300 ms) as the open muffle filter passes it,
-// from the model's numbers: a measure of brightness that heeds the highest
-// partials, where harder blows differ most.
-double EarlyBrightness(const NoteModel& note);
+// One component of a note's early tone (50 to 300 ms, past the first knock,
+// while the prompt sound still rings): its frequency and its mean power
+// there, a unison's beating included.
+struct EarlyComponent {
+    double freq;
+    double power;
+};
+std::vector<EarlyComponent> EarlyTone(const NoteModel& note);
 
-// The blow of each layer for `key`: even steps of EarlyBrightness, in
-// cents, at the layers' fractions of the span from the softest to the
-// hardest blow. Where those two lie further apart than
-// kBrightnessSpanCents, the softest blow is raised until they do not.
-inline constexpr double kBrightnessSpanCents = 560.0;
+// The early tone's brightness as a voice plays it through the muffle filter
+// of this coefficient, in cents re 1 Hz, by two measures: the power-weighted
+// mean frequency, and the RMS frequency, which heeds the highest partials
+// more, where harder blows differ most.
+struct Brightness {
+    double centroid = 0;
+    double rmsFrequency = 0;
+};
+Brightness PlayedBrightness(const std::vector<EarlyComponent>& tone, double coefficient);
+
+// The blow of each layer for `key`, from the loudest (the hardest blow)
+// down: where two layers meet, the softer sounds its brightness step darker
+// than the louder by one measure and no more by the other, each through the
+// muffle filter at its own velocity. Where the softest blow is not dark
+// enough, the layer takes it.
 std::array<double, kLayerCount> LayerBlows(int key);
 
 }  // namespace norv::defaultset

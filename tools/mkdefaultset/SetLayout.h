@@ -20,33 +20,35 @@ inline constexpr const char* kAuthor = "Norv Keys";
 inline constexpr const char* kDefinitionFile = "NorvGrand.wti";
 inline constexpr const char* kSampleFolder = "NorvGrand";
 
-// One velocity layer: the highest engine velocity it plays and how bright
-// it sounds, as a fraction of the key's span from its softest blow to its
-// hardest (PianoModel's LayerBlows finds the blow).
+// One velocity layer: the highest engine velocity it plays and how much
+// darker it sounds than the layer above where they meet, in cents of the
+// early tone's brightness as the muffle filter lets it through
+// (PianoModel's LayerBlows finds the blow).
 struct LayerSpec {
     int topVelocity;
-    double brightness;
+    double brightnessStep;
 };
 
-// The engine velocity of MIDI velocity m is about 100 ln(m/10 + 1) / ln 11:
-// 1, 2 and 3 give 4, 8 and 11. The voice's level rises as the velocity to
-// the power VelSens sets, steeply where m is small, so those three get
-// layers of their own that keep the steps between them small. Above them
-// the layers split the engine velocities evenly and the brightness in
-// nearly even steps, a little smaller at the bottom, where the muffle
-// filter opening from its floor adds most within each layer.
-inline constexpr std::array<LayerSpec, 11> kLayers = {{
-    {4, 0.00},    // MIDI 1
-    {8, 0.03},    // 2
-    {11, 0.06},   // 3
-    {26, 0.09},   // 4-8
-    {38, 0.19},   // 9-15
-    {50, 0.31},   // 16-23
-    {62, 0.44},   // 24-34
-    {74, 0.58},   // 35-49
-    {86, 0.72},   // 50-69
-    {98, 0.86},   // 70-96
-    {999, 1.00},  // 97-127
+// The engine velocity of MIDI velocity m is about 100 ln(m/10 + 1) / ln 11.
+// The voice's level follows m itself (VelSens below), which steps by 1.6 dB
+// or more below m = 6, so 1 to 5 get layers of their own, with small steps
+// between them. A grand's level spans about 36 dB from velocity 13 to 127,
+// the voice curve 20: each split adds what its step allows (DefaultSet), so
+// six splits sit above 30, about evenly in log m. Each brightness step
+// stays below what a listener hears as a jump.
+inline constexpr std::array<LayerSpec, 12> kLayers = {{
+    {4, 30},   // MIDI 1
+    {8, 30},   // 2
+    {11, 30},  // 3
+    {14, 30},  // 4
+    {17, 40},  // 5
+    {58, 90},  // 6-30
+    {65, 90},  // 31-38
+    {74, 90},  // 39-49
+    {82, 90},  // 50-62
+    {91, 90},  // 63-79
+    {99, 90},  // 80-98
+    {999, 0},  // 99-127
 }};
 inline constexpr int kLayerCount = static_cast<int>(kLayers.size());
 
@@ -63,12 +65,13 @@ inline constexpr std::array<PresetValue, 4> kPreset = {{
     // The slowest decay the engine has: the samples carry the prompt sound,
     // the engine the aftersound, longer in the bass than in the treble.
     {kDecayParam, 1.0},
-    // Muffle cutoff 140 + 1.55 (velocity - 64): at the key's floor up to
-    // about velocity 25, fully open at the top.
-    {kMuffleParam, 0.75},
-    {kVelMuffleParam, 0.557},
-    // Level exponent 0.25 + 5 x 0.08 = 0.65.
-    {kVelSensParam, 0.08},
+    // Muffle cutoff 80 + 2.89 (velocity - 64): at every key's floor up to
+    // MIDI 30, fully open at 127, so soft notes sound much darker than loud.
+    {kMuffleParam, 0.435},
+    {kVelMuffleParam, 0.76},
+    // Level exponent 0.25 + 5 x 0.15 = 1: the voice's level in proportion
+    // to the velocity.
+    {kVelSensParam, 0.15},
 }};
 
 struct Zone {
@@ -80,7 +83,7 @@ struct Zone {
 // centred on its root.
 std::vector<Zone> ZoneLayout();
 
-// "n060_v01.wav" (softest) ... "n060_v11.wav".
+// "n060_v01.wav" (softest) ... "n060_v12.wav".
 std::string SampleFileName(int root, int layer);
 
 // The text of the set's definition.
