@@ -40,13 +40,18 @@ float MuffleCoefficient(float cutoff, float invSampleRate) {
     return static_cast<float>(std::min(static_cast<L>(cutoff) * cutoff * invSampleRate, kMaxFilterCoef));
 }
 
-float HoldCoefficient(float key, long double decayLevel, float invSampleRate) {
+long double HoldRate(float key, long double decayLevel) {
     const float kd = std::max(Clamp(key, 12.0f, 108.0f), 44.0f);
     const float decay = static_cast<float>(decayLevel);
-    if (decay == 0.0f) return 1.0f;
+    if (decay == 0.0f) return 0.0L;
     float x = static_cast<float>(2.0L * decay);
     if (x < 1.0f) x = static_cast<float>((static_cast<L>(x) + 0.25L) - 0.5L * decay);
-    return static_cast<float>(std::exp(-static_cast<L>(invSampleRate) * std::exp(0.033L * kd - 0.6L - x)));
+    return std::exp(0.033L * kd - 0.6L - x);
+}
+
+float HoldCoefficient(float key, long double decayLevel, float invSampleRate) {
+    if (static_cast<float>(decayLevel) == 0.0f) return 1.0f;
+    return static_cast<float>(std::exp(-static_cast<L>(invSampleRate) * HoldRate(key, decayLevel)));
 }
 
 float ReleaseCoefficient(float key, float releaseLevel, bool releaseHighNotes, float invSampleRate) {

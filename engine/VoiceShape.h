@@ -22,6 +22,9 @@ float EngineVelocity(float initVolume);
 float MuffleCutoff(float key, float velocity, long double muffleLevel, float velMuffleScale, float muffleScale);
 float MuffleCoefficient(float cutoff, float invSampleRate);
 
+// Nepers per second the level falls by while the note is held; 0 when Decay
+// is at its minimum.
+long double HoldRate(float key, long double decayLevel);
 // The per-sample multiplier of the level while the note is held; exactly 1
 // when Decay is at its minimum.
 float HoldCoefficient(float key, long double decayLevel, float invSampleRate);

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/Parameters.h"
+
 namespace norv::defaultset {
 
 inline constexpr int kSampleRate = 44100;
@@ -57,21 +59,17 @@ struct PresetValue {
     int index;
     double fraction;
 };
-inline constexpr int kDecayParam = 0;
-inline constexpr int kMuffleParam = 4;
-inline constexpr int kVelMuffleParam = 5;
-inline constexpr int kVelSensParam = 6;
 inline constexpr std::array<PresetValue, 4> kPreset = {{
     // The slowest decay the engine has: the samples carry the prompt sound,
     // the engine the aftersound, longer in the bass than in the treble.
-    {kDecayParam, 1.0},
+    {norv::kDecay, 1.0},
     // Muffle cutoff 80 + 2.89 (velocity - 64): at every key's floor up to
     // MIDI 30, fully open at 127, so soft notes sound much darker than loud.
-    {kMuffleParam, 0.435},
-    {kVelMuffleParam, 0.76},
+    {norv::kMuffle, 0.435},
+    {norv::kVelMuffle, 0.76},
     // Level exponent 0.25 + 5 x 0.15 = 1: the voice's level in proportion
     // to the velocity.
-    {kVelSensParam, 0.15},
+    {norv::kVelSens, 0.15},
 }};
 
 struct Zone {
