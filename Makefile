@@ -68,7 +68,10 @@ import-pianos: build
 	./scripts/import-pianos $(BUILD)
 
 # The LV2 bundle, links followed, replacing an earlier install.
-install-lv2: build
+# Builds only what is missing or stale; the dependency script runs only
+# when there is no build yet.
+install-lv2: $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target norv_lv2_bundle
 	mkdir -p "$(LV2_DIR)"
 	rm -rf "$(LV2_DIR)/norv-keys.lv2"
 	cp -RL $(BUILD)/lv2/norv-keys.lv2 "$(LV2_DIR)/"

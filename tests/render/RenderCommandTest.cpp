@@ -169,7 +169,7 @@ TEST_F(RenderCommand, SetsAndParametersAreChecked) {
         args.insert(args.end(), extra.begin(), extra.end());
         return RunNorvkeys(args);
     };
-    for (const char* set : {"0", "norv grand", "NORV GRAND"}) {
+    for (const char* set : {"0", "norv grand", "NORV GRAND", "Grand (Norv)"}) {
         CommandResult r = render({"--set", set});
         EXPECT_EQ(r.exitCode, 0) << set << ": " << r.output;
         EXPECT_NE(r.output.find("set:     Norv Grand"), std::string::npos) << r.output;
@@ -190,7 +190,7 @@ TEST_F(RenderCommand, SetsAndParametersAreChecked) {
     EXPECT_NE(r.output.find("overdrive"), std::string::npos) << r.output;
     r = render({"--param", "tune=1001"});
     EXPECT_NE(r.exitCode, 0);
-    EXPECT_NE(r.output.find("-1000 to 1000"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("--param tune=1001: tune (调谐) takes -1000 to 1000"), std::string::npos) << r.output;
     r = render({"--param", "15=0"});
     EXPECT_NE(r.exitCode, 0);
     r = render({"--param", "tune=1.5"});

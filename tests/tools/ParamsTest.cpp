@@ -28,7 +28,8 @@ TEST(ParamsCommand, ReportsTheParameterTable) {
         const JsonValue& row = rows[i];
         SCOPED_TRACE(p.ShortName);
         EXPECT_EQ(row["index"].Int(), static_cast<long long>(i));
-        EXPECT_EQ(row["name"].Text(), p.Name);
+        EXPECT_EQ(row["host_name"].Text(), p.Name);
+        EXPECT_EQ(row["name"].Text(), std::string(p.Name).substr(4));  // without the host's "^b^a"
         EXPECT_EQ(row["short_name"].Text(), p.ShortName);
         EXPECT_EQ(row["min"].Int(), p.Min);
         EXPECT_EQ(row["max"].Int(), p.Max);

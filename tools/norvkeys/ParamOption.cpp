@@ -45,15 +45,18 @@ std::string ShortNameList() {
     return list;
 }
 
+std::string HostNameText(std::string_view name) {
+    if (name.starts_with(kNamePrefix)) name.remove_prefix(kNamePrefix.size());
+    return Cp936ToUtf8(name);
+}
+
 std::vector<std::string> ParamNames(TQuirraPlug* plug) {
     std::vector<std::string> names;
     const auto count = static_cast<int>(plug->Info ? plug->Info->ParamCount : 0);
     for (int i = 0; i < count; ++i) {
         char text[256] = {};
         plug->DescribeItem(0, i, 0, text);
-        std::string_view name(text);
-        if (name.starts_with(kNamePrefix)) name.remove_prefix(kNamePrefix.size());
-        names.push_back(Cp936ToUtf8(name));
+        names.push_back(HostNameText(text));
     }
     return names;
 }
@@ -77,7 +80,8 @@ void ApplyParamSetting(TQuirraPlug* plug, const std::vector<std::string>& names,
     const auto min = static_cast<int32_t>(plug->HandleParameter(index, 0, ParamFlag::HostScale));
     const auto max = static_cast<int32_t>(plug->HandleParameter(index, 65536, ParamFlag::HostScale));
     if (setting.Value < min || setting.Value > max)
-        throw std::runtime_error("--param " + setting.Key + "=" + std::to_string(setting.Value) + ": " + names[static_cast<size_t>(index)] +
+        throw std::runtime_error("--param " + setting.Key + "=" + std::to_string(setting.Value) + ": " + setting.Key +
+                                 (setting.Key == names[static_cast<size_t>(index)] ? "" : " (" + names[static_cast<size_t>(index)] + ")") +
                                  " takes " + std::to_string(min) + " to " + std::to_string(max));
     plug->HandleParameter(index, setting.Value, ParamFlag::Set | ParamFlag::MoveKnob);
 }

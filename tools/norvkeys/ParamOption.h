@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "plugin/QP_Def.h"
@@ -20,7 +21,11 @@ ParamSetting ParseParamSetting(const std::string& text);
 // The parameters' short names, index for index, comma-separated.
 std::string ShortNameList();
 
-// The instance's parameter names as UTF-8, without their "^b^a" prefix.
+// A parameter name as the host receives it (code page 936, with the host's
+// "^b^a" markup) as a person reads it: UTF-8, without the markup.
+std::string HostNameText(std::string_view name);
+
+// The instance's parameter names as HostNameText gives them.
 std::vector<std::string> ParamNames(TQuirraPlug* plug);
 
 // The index `key` names: an index, one of `names` or an alias, without regard

@@ -9,6 +9,7 @@
 #include "engine/Parameters.h"
 #include "tools/norvkeys/Commands.h"
 #include "tools/norvkeys/Json.h"
+#include "tools/norvkeys/ParamOption.h"
 #include "tools/norvkeys/TextColumns.h"
 
 namespace norv::tool {
@@ -16,7 +17,8 @@ namespace {
 
 struct ParamRow {
     int Index;
-    std::string Name;
+    std::string Name;      // as a person reads it
+    std::string HostName;  // as the host receives it, its markup included
     std::string ShortName;  // what --param takes besides the name
     int32_t Min, Max, Initial;
     std::string TextMin, TextInitial, TextMax;
@@ -35,7 +37,8 @@ std::vector<ParamRow> ReadParams(host::Host& host, TQuirraPlug* plug) {
         r.Index = i;
         char name[64] = {};
         plug->DescribeItem(0, i, 0, name);
-        r.Name = Cp936ToUtf8(name);
+        r.HostName = Cp936ToUtf8(name);
+        r.Name = HostNameText(name);
         r.ShortName = i < kParamCount ? kParams[static_cast<size_t>(i)].ShortName : "";
         r.Min = static_cast<int32_t>(plug->HandleParameter(i, 0, ParamFlag::HostScale));
         r.Max = static_cast<int32_t>(plug->HandleParameter(i, 65536, ParamFlag::HostScale));
@@ -54,6 +57,7 @@ void PrintJson(const std::vector<ParamRow>& rows) {
     for (size_t k = 0; k < rows.size(); ++k) {
         const ParamRow& r = rows[k];
         std::cout << "  {\"index\": " << r.Index << ", \"name\": " << JsonString(r.Name)
+                  << ", \"host_name\": " << JsonString(r.HostName)
                   << ", \"short_name\": " << JsonString(r.ShortName) << ", \"min\": " << r.Min
                   << ", \"max\": " << r.Max << ", \"initial\": " << r.Initial
                   << ", \"text_min\": " << JsonString(r.TextMin) << ", \"text_initial\": " << JsonString(r.TextInitial)

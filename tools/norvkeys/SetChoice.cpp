@@ -24,9 +24,9 @@ std::string SetList(const std::vector<TLibraryEntry>& sets) {
     return list;
 }
 
-bool NameMatches(const TLibraryEntry& e, const std::string& text) {
-    return EqualsIgnoreCase(e.Name, text) || EqualsIgnoreCase(DisplayText(e.Name), text) ||
-           EqualsIgnoreCase(e.Name, Utf8ToCp936(text));
+bool TextMatches(const std::string& stored, const std::string& text) {
+    return EqualsIgnoreCase(stored, text) || EqualsIgnoreCase(DisplayText(stored), text) ||
+           EqualsIgnoreCase(stored, Utf8ToCp936(text));
 }
 
 std::optional<size_t> ParseIndex(const std::string& text) {
@@ -52,7 +52,10 @@ std::vector<TLibraryEntry> InstalledSets(const std::string& plugin) {
 
 std::optional<size_t> MatchSet(const std::vector<TLibraryEntry>& sets, const std::string& text) {
     for (size_t i = 0; i < sets.size(); ++i)
-        if (NameMatches(sets[i], text)) return i;
+        if (TextMatches(sets[i].Name, text)) return i;
+    // The label `norvkeys list` and the panel's selector show.
+    for (size_t i = 0; i < sets.size(); ++i)
+        if (TextMatches(sets[i].Label, text)) return i;
     for (size_t i = 0; i < sets.size(); ++i) {
         const std::string file = std::filesystem::path(sets[i].File).filename().string();
         if (EqualsIgnoreCase(file, text) || EqualsIgnoreCase(file, text + ".wti")) return i;

@@ -19,8 +19,9 @@ namespace norv::tool {
 std::vector<TLibraryEntry> InstalledSets(const std::string& plugin);
 
 // The entry `text` names: a set name without regard to letter case (as UTF-8
-// or as the set's own bytes), else a definition's file name with or without
-// ".wti", else an index into the list. nullopt when none matches.
+// or as the set's own bytes), else its label ("Grand (Norv)"), else a
+// definition's file name with or without ".wti", else an index into the
+// list. nullopt when none matches.
 std::optional<size_t> MatchSet(const std::vector<TLibraryEntry>& sets, const std::string& text);
 
 // "--set TEXT: no such set; installed sets: ..."
