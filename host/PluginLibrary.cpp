@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
+#include <vector>
 
 namespace norv::host {
 
@@ -25,12 +26,23 @@ PluginLibrary::~PluginLibrary() {
     if (handle_) dlclose(handle_);
 }
 
-std::string DefaultPluginPath() {
-    if (const char* chosen = std::getenv("NORVKEYS_PLUGIN"); chosen && *chosen) return chosen;
+PluginLocation FindPlugin() {
+    namespace fs = std::filesystem;
+    if (const char* chosen = std::getenv("NORVKEYS_PLUGIN"); chosen && *chosen) return {chosen, "$NORVKEYS_PLUGIN"};
     std::error_code ec;
-    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) return "NorvKeys/NorvKeys.so";
-    return (exe.parent_path() / "NorvKeys" / "NorvKeys.so").string();
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    const fs::path dir = ec ? fs::path(".") : exe.parent_path();
+    const fs::path built = dir / "NorvKeys" / "NorvKeys.so";
+    std::vector<PluginLocation> places = {{built.string(), "the build tree"}};
+    if (const char* home = std::getenv("HOME"); home && *home)
+        places.push_back({(fs::path(home) / ".lv2" / "norv-keys.lv2" / "NorvKeys.so").string(), "~/.lv2"});
+    places.push_back({(dir / ".." / "lib" / "lv2" / "norv-keys.lv2" / "NorvKeys.so").lexically_normal().string(),
+                      "the install prefix"});
+    for (const PluginLocation& p : places)
+        if (fs::is_regular_file(p.Path, ec)) return p;
+    return {built.string(), "nowhere: no bundle is installed"};
 }
+
+std::string DefaultPluginPath() { return FindPlugin().Path; }
 
 }  // namespace norv::host

@@ -24,8 +24,15 @@ private:
     CreatePlugInstanceFn create_ = nullptr;
 };
 
-// $NORVKEYS_PLUGIN when set, else the bundle beside the running program:
-// <dir of executable>/NorvKeys/NorvKeys.so.
+// Where a host finds the plug-in when it is not told: $NORVKEYS_PLUGIN, the
+// build tree the program runs from (<its folder>/NorvKeys/), the user's
+// ~/.lv2/norv-keys.lv2/, then the prefix it is installed in
+// (<its folder>/../lib/lv2/norv-keys.lv2/). `From` says which.
+struct PluginLocation {
+    std::string Path;
+    std::string From;
+};
+PluginLocation FindPlugin();
 std::string DefaultPluginPath();
 
 }  // namespace norv::host

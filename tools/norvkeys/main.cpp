@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "NorvVersion.h"
 #include "host/PluginLibrary.h"
 #include "tools/norvkeys/Commands.h"
 
@@ -19,9 +20,14 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     app.fallthrough();
     norv::tool::CommonOptions common;
-    common.Plugin = norv::host::DefaultPluginPath();
-    app.add_option("--plugin", common.Plugin, "Plug-in bundle to load (default: the bundle of this build)")
+    const norv::host::PluginLocation found = norv::host::FindPlugin();
+    common.Plugin = found.Path;
+    app.add_option("--plugin", common.Plugin,
+                   "Plug-in bundle to load (default: $NORVKEYS_PLUGIN, the build tree, ~/.lv2, then the install prefix)")
         ->capture_default_str();
+    app.set_version_flag("--version", [&found] {
+        return std::string("norvkeys ") + NORV_FILE_VERSION + "\nplug-in: " + found.Path + " (" + found.From + ")";
+    });
     for (norv::tool::AddCommandFn add : norv::tool::RegisteredCommands()) add(app, common);
     try {
         app.parse(argc, argv);
