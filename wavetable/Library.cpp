@@ -1,6 +1,7 @@
 #include "wavetable/Library.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 
 #include "base/TextCase.h"
@@ -16,7 +17,7 @@ bool HasWtiExtension(const std::string& name) {
 
 }  // namespace
 
-std::vector<TLibraryEntry> ScanLibrary(const TPianoWaveTable& table) {
+std::vector<TLibraryEntry> ScanFolder(const TPianoWaveTable& table) {
     std::vector<TLibraryEntry> entries;
     const std::string& folder = table.Folder;
     std::string defaultPath;
@@ -39,6 +40,36 @@ std::vector<TLibraryEntry> ScanLibrary(const TPianoWaveTable& table) {
             entries.push_back(std::move(e));
         else
             entries.insert(entries.begin(), std::move(e));
+    }
+    return entries;
+}
+
+std::string UserLibraryFolder() {
+    const auto withSlash = [](std::string path) { return path.empty() || path.back() == '/' ? path : path + "/"; };
+    if (const char* chosen = std::getenv("NORVKEYS_USER_SETS")) return withSlash(chosen);
+    // The base directory specification asks for absolute paths only.
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data && data[0] == '/')
+        return withSlash(data) + "norvkeys/WavTables/";
+    if (const char* home = std::getenv("HOME"); home && home[0] == '/')
+        return withSlash(home) + ".local/share/norvkeys/WavTables/";
+    return "";
+}
+
+std::vector<TLibraryEntry> ScanLibrary(const TPianoWaveTable& table) {
+    std::vector<TLibraryEntry> entries = ScanFolder(table);
+    const std::string user = UserLibraryFolder();
+    std::error_code ec;
+    if (user.empty() || !std::filesystem::is_directory(user, ec) || std::filesystem::equivalent(user, table.Folder, ec))
+        return entries;
+    TPianoWaveTable userTable(user, 0);
+    const size_t bundle = entries.size();
+    std::vector<TLibraryEntry> own = ScanFolder(userTable);
+    // The user library's own default.wti says nothing: file-name order.
+    std::sort(own.begin(), own.end(), [](const TLibraryEntry& a, const TLibraryEntry& b) { return a.File < b.File; });
+    for (TLibraryEntry& e : own) {
+        const bool shadowed = std::any_of(entries.begin(), entries.begin() + static_cast<long>(bundle),
+                                          [&](const TLibraryEntry& b) { return EqualsIgnoreCase(b.Name, e.Name); });
+        if (!shadowed) entries.push_back(std::move(e));
     }
     return entries;
 }

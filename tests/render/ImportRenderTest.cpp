@@ -115,6 +115,22 @@ TEST(ImportRender, CommandListsPresetsAndFailsNamingTheFile) {
     EXPECT_NE(r.output.find("cut.sf2: the RIFF header claims"), std::string::npos) << r.output;
 }
 
+// Without -o a set goes to the bundle's library when it may be written, else
+// to the user library, which every instance then lists after the bundle's.
+TEST(ImportRender, WithoutAFolderTheUserLibraryTakesTheSet) {
+    TempDir dir;
+    const fs::path source = dir.Write("piano.sf2", BuildSoundFont(TestPianoRecipe()));
+    const std::string user = "NORVKEYS_USER_SETS=" + (dir.path() / "user").string();
+    const SplitResult imported = RunNorvkeysPiped(
+        {"import", source.string(), "--plugin", (dir.path() / "no-bundle" / "NorvKeys.so").string(), "-q"}, {user});
+    ASSERT_EQ(imported.exitCode, 0) << imported.err;
+    EXPECT_TRUE(fs::exists(dir.path() / "user" / "Test Piano.wti"));
+    const SplitResult listed = RunNorvkeysPiped({"list"}, {user});
+    ASSERT_EQ(listed.exitCode, 0) << listed.err;
+    EXPECT_LT(listed.out.find("Norv Grand"), listed.out.find("Test Piano")) << listed.out;
+    EXPECT_EQ(RunNorvkeysPiped({"list"}, {"NORVKEYS_USER_SETS="}).out.find("Test Piano"), std::string::npos);
+}
+
 // The packaged public-domain grand: two recorded dynamics, stereo, 44.1 kHz.
 TEST(ImportRender, MuseScoreGrandImportsAndPlays) {
     const fs::path source = "/usr/share/sounds/sf3/MuseScore_General_Lite.sf3";

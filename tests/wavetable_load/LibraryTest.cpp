@@ -3,7 +3,9 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include "support/TempDir.h"
 #include "wavetable/Library.h"
@@ -140,6 +142,70 @@ TEST_F(LibraryTest, EntriesThatCannotBeReadAreStillListed) {
 TEST_F(LibraryTest, MissingFolderGivesAnEmptyLibrary) {
     EXPECT_TRUE(ScanLibrary(TPianoWaveTable(Folder() + "none/", 15)).empty());
     EXPECT_TRUE(Scan().empty());
+}
+
+}  // namespace
+}  // namespace norv::test
+
+namespace norv::test {
+namespace {
+
+// Sets the variable for the test's length, and back.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        if (value)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
+    }
+    ~ScopedEnv() {
+        if (old_)
+            setenv(name_, old_->c_str(), 1);
+        else
+            unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+TEST_F(LibraryTest, TheUserLibraryFollowsTheBundlesAndNeverShadowsIt) {
+    Text("bundle/default.wti", "[default]\nfile=z.wti\n");
+    Text("bundle/z.wti", "[info]\nname=Zed\n");
+    Text("bundle/a.wti", "[info]\nname=Grand\n");
+    Text("user/default.wti", "[default]\nfile=m.wti\n");  // says nothing in the user library
+    Text("user/m.wti", "[info]\nname=Mine\n");
+    Text("user/b.wti", "[info]\nname=GRAND\n");  // the bundle's Grand plays
+    Text("user/c.wti", "[info]\nname=Upright\n");
+    const TPianoWaveTable bundle(Folder() + "bundle/", 15);
+    auto names = [&] {
+        std::string all;
+        for (const TLibraryEntry& e : ScanLibrary(bundle)) all += e.Name + ";";
+        return all;
+    };
+    {
+        ScopedEnv user("NORVKEYS_USER_SETS", (Folder() + "user").c_str());
+        EXPECT_EQ(UserLibraryFolder(), Folder() + "user/");
+        EXPECT_EQ(names(), "Zed;Grand;Upright;Mine;");
+        EXPECT_EQ(ScanLibrary(bundle).back().File, Folder() + "user/m.wti");
+    }
+    {
+        ScopedEnv off("NORVKEYS_USER_SETS", "");
+        EXPECT_EQ(UserLibraryFolder(), "");
+        EXPECT_EQ(names(), "Zed;Grand;");
+    }
+    ScopedEnv unset("NORVKEYS_USER_SETS", nullptr);
+    {
+        ScopedEnv data("XDG_DATA_HOME", (Folder() + "data").c_str());
+        EXPECT_EQ(UserLibraryFolder(), Folder() + "data/norvkeys/WavTables/");
+        EXPECT_EQ(names(), "Zed;Grand;");  // no such folder: nothing more
+    }
+    ScopedEnv relative("XDG_DATA_HOME", "data");  // not absolute: not used
+    ScopedEnv home("HOME", "/home/pianist");
+    EXPECT_EQ(UserLibraryFolder(), "/home/pianist/.local/share/norvkeys/WavTables/");
 }
 
 }  // namespace

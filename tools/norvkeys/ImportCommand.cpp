@@ -1,6 +1,9 @@
 // norvkeys import: a SoundFont (SF2, SF3) or SFZ piano into a sound set.
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -13,7 +16,9 @@
 #include "tools/norvkeys/Commands.h"
 #include "tools/norvkeys/Interrupt.h"
 #include "tools/norvkeys/Json.h"
+#include "tools/norvkeys/SetChoice.h"
 #include "tools/norvkeys/TextColumns.h"
+#include "wavetable/Library.h"
 #include "wavetable/WavTables.h"
 
 namespace norv::tool {
@@ -148,7 +153,21 @@ void PrintSfzListing(import::SourceFile& source, bool json) {
     std::cout << o.str();
 }
 
-void RunImport(const ImportCommandOptions& opts) {
+// The bundle's library when this user may write there, else the user's own.
+std::string DefaultImportFolder(const std::string& plugin) {
+    const std::string bundle = BundleFolder(plugin);
+    if (access(bundle.c_str(), W_OK) == 0) return bundle;
+    const std::string user = UserLibraryFolder();
+    if (user.empty())
+        throw std::runtime_error(bundle + " is not writable and the user library is off ($NORVKEYS_USER_SETS is empty): "
+                                 "-o FOLDER says where the set goes");
+    std::error_code ec;
+    std::filesystem::create_directories(user, ec);
+    if (ec) throw std::runtime_error(user + ": cannot be made: " + ec.message());
+    return user;
+}
+
+void RunImport(const ImportCommandOptions& opts, const std::string& plugin) {
     if (opts.List) {
         std::unique_ptr<import::SourceFile> source = import::SourceFile::Open(opts.Import.Source);
         if (source->Kind() == "SFZ")
@@ -157,12 +176,13 @@ void RunImport(const ImportCommandOptions& opts) {
             PrintListing(*source, opts.Json);
         return;
     }
-    if (opts.Import.Folder.empty()) throw std::runtime_error("import: -o FOLDER is required (where the set goes)");
+    import::ImportOptions io = opts.Import;
+    if (io.Folder.empty()) io.Folder = DefaultImportFolder(plugin);
     host::StatusDisplay status(stderr);
     status.Quiet = opts.Quiet;
     InterruptGuard interrupt;
     const auto started = std::chrono::steady_clock::now();
-    const import::ImportSummary summary = import::ImportSet(opts.Import, [&](double fraction) {
+    const import::ImportSummary summary = import::ImportSet(io, [&](double fraction) {
         status.ShowFraction(fraction, "importing");
         return !interrupt.Interrupted();
     });
@@ -174,14 +194,16 @@ void RunImport(const ImportCommandOptions& opts) {
         PrintSummaryText(summary, seconds);
 }
 
-void AddImportCommand(CLI::App& app, CommonOptions&) {
+void AddImportCommand(CLI::App& app, CommonOptions& common) {
     auto* cmd = app.add_subcommand(
         "import", "Turn a SoundFont (.sf2, .sf3) or SFZ (.sfz) piano into a sound set: FOLDER/NAME.wti and its "
                   "WAVE files in FOLDER/NAME/");
     auto opts = std::make_shared<ImportCommandOptions>();
     import::ImportOptions& o = opts->Import;
     cmd->add_option("source", o.Source, "The .sf2, .sf3 or .sfz file")->required();
-    cmd->add_option("-o,--output", o.Folder, "Folder for the set, e.g. build/NorvKeys/WavTables");
+    cmd->add_option("-o,--output", o.Folder,
+                    "Folder for the set (default: the --plugin bundle's WavTables/ when it is writable, else the user "
+                    "library, ~/.local/share/norvkeys/WavTables/)");
     cmd->add_option("--preset", o.Preset,
                     "SoundFont preset as BANK:PROGRAM or by name (default: 0:0, else the first)");
     cmd->add_option("--name", o.Name, "Name of the set, also its file name (default: the preset's or the file's)");
@@ -196,7 +218,7 @@ void AddImportCommand(CLI::App& app, CommonOptions&) {
     cmd->add_flag("--force", o.Force, "Replace a set of the same name in FOLDER");
     cmd->add_flag("--json", opts->Json, "Print the summary as JSON");
     cmd->add_flag("-q,--quiet", opts->Quiet, "No progress bar and no summary");
-    cmd->callback([opts] { RunImport(*opts); });
+    cmd->callback([opts, &common] { RunImport(*opts, common.Plugin); });
 }
 
 const CommandRegistrar kImport(AddImportCommand);

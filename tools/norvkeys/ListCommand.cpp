@@ -10,6 +10,7 @@
 #include "base/Cp936.h"
 #include "tools/norvkeys/Commands.h"
 #include "tools/norvkeys/Json.h"
+#include "tools/norvkeys/SetChoice.h"
 #include "tools/norvkeys/TextColumns.h"
 #include "wavetable/Library.h"
 #include "wavetable/WavTables.h"
@@ -21,11 +22,6 @@ struct ListOptions {
     std::string Folder;
     bool Json = false;
 };
-
-// The folder an instance of the bundle scans: WavTables/ beside the plug-in.
-std::string BundleFolder(const std::string& plugin) {
-    return (std::filesystem::path(plugin).parent_path() / "WavTables").string() + "/";
-}
 
 void PrintJson(const std::string& folder, const std::vector<TLibraryEntry>& entries) {
     std::cout << "{\n  \"Folder\": " << JsonString(DisplayText(folder)) << ",\n  \"Sets\": [";
@@ -60,7 +56,8 @@ void AddListCommand(CLI::App& app, CommonOptions& common) {
                 "default.wti names, is the one an instance loads first");
     auto opts = std::make_shared<ListOptions>();
     cmd->add_option("--folder", opts->Folder,
-                    "Folder of .wti definitions to list (default: WavTables/ beside the --plugin bundle)");
+                    "Folder of .wti definitions to list, alone (default: WavTables/ beside the --plugin bundle, then "
+                    "the user library)");
     cmd->add_flag("--json", opts->Json, "Print JSON instead of a table");
     cmd->callback([&common, opts] {
         const std::string folder = opts->Folder.empty() ? BundleFolder(common.Plugin) : opts->Folder;
@@ -68,7 +65,8 @@ void AddListCommand(CLI::App& app, CommonOptions& common) {
         if (!std::filesystem::is_directory(folder, ec))
             throw std::runtime_error(folder + ": " + (std::filesystem::exists(folder, ec) ? "not a folder" : "no such folder"));
         const TPianoWaveTable table(folder, kParamCount);
-        const std::vector<TLibraryEntry> entries = ScanLibrary(table);
+        // The bundle's library is what an instance offers, the user's sets after it.
+        const std::vector<TLibraryEntry> entries = opts->Folder.empty() ? ScanLibrary(table) : ScanFolder(table);
         if (opts->Json)
             PrintJson(table.Folder, entries);
         else

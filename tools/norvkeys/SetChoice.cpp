@@ -43,10 +43,12 @@ size_t LoadFailures(const host::Host& host) {
 
 }  // namespace
 
+std::string BundleFolder(const std::string& plugin) {
+    return (std::filesystem::path(plugin).parent_path() / "WavTables").string() + "/";
+}
+
 std::vector<TLibraryEntry> InstalledSets(const std::string& plugin) {
-    // The folder an instance of the bundle scans: WavTables/ beside the plug-in.
-    const std::string folder = (std::filesystem::path(plugin).parent_path() / "WavTables").string() + "/";
-    const TPianoWaveTable table(folder, 0);
+    const TPianoWaveTable table(BundleFolder(plugin), 0);
     return ScanLibrary(table);
 }
 

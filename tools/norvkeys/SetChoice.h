@@ -15,6 +15,9 @@
 
 namespace norv::tool {
 
+// The folder an instance of the bundle at `plugin` scans: WavTables/ beside the plug-in.
+std::string BundleFolder(const std::string& plugin);
+
 // The library an instance of the bundle at `plugin` sees, in the order of `norvkeys list`.
 std::vector<TLibraryEntry> InstalledSets(const std::string& plugin);
 
