@@ -11,7 +11,7 @@ namespace {
 
 constexpr const char* kBinary = "NorvKeysLv2.so";
 constexpr const char* kDataFile = "norv-keys.ttl";
-constexpr const char* kLicense = "urn:norvkeys:license";
+constexpr const char* kLicense = "http://opensource.org/licenses/MIT";
 // Room for a patch:Set naming the longest set, with headroom.
 constexpr int kNotifyBytes = 4096;
 
