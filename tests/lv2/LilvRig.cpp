@@ -9,6 +9,9 @@
 #include <stdexcept>
 
 #include "lv2/Protocol.h"
+#include "tools/mklv2ttl/LibraryPresets.h"
+#include "wavetable/Library.h"
+#include "wavetable/WavTables.h"
 #include "support/TestSets.h"
 
 namespace norv::test {
@@ -55,6 +58,8 @@ TestBundle::TestBundle() : bundle_(dir_.path() / "norv-keys.lv2/") {
     set.FileBase = "zz_test";
     set.Frames = 44100;  // a second before the loop, so a note's start is a clean sine
     WriteTestSet(bundle_ / "WavTables", set);
+    // Its presets, one per set, as norvkeys import writes them into a bundle.
+    lv2::WritePresets(lv2::PluginBundle(bundle_), ScanFolder(TPianoWaveTable(bundle_ / "WavTables", 0)));
 }
 
 Lv2World::Lv2World(const fs::path& bundle) : world_(lilv_world_new()) {

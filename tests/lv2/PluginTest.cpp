@@ -6,6 +6,7 @@
 #include <lv2/atom/atom.h>
 #include <lv2/midi/midi.h>
 #include <lv2/patch/patch.h>
+#include <lv2/presets/presets.h>
 #include <lv2/state/state.h>
 
 #include <cmath>
@@ -230,6 +231,46 @@ TEST_F(Lv2PluginTest, StateIsTheInstrumentsOwnBytesAndRestoresBeforeAnyRun) {
     stalePorts->SetControl("decay", -200.0f);
     stalePorts->Render(256, 256, unused.left, unused.right);
     EXPECT_EQ(host::ParseState(Save(*stalePorts).bytes)->Values[kDecay], -200);
+}
+
+// One preset per set of the library: a host's preset menu picks the set and
+// the values choosing it gives.
+TEST_F(Lv2PluginTest, PresetsChooseTheirSets) {
+    LilvWorld* world = world_->World();
+    LilvNode* presetClass = lilv_new_uri(world, LV2_PRESETS__Preset);
+    LilvNode* label = lilv_new_uri(world, LILV_NS_RDFS "label");
+    LilvNodes* presets = lilv_plugin_get_related(world_->Plugin(), presetClass);
+    std::map<std::string, const LilvNode*> byLabel;
+    LILV_FOREACH(nodes, i, presets) {
+        const LilvNode* preset = lilv_nodes_get(presets, i);
+        lilv_world_load_resource(world, preset);
+        if (LilvNode* text = lilv_world_get(world, preset, label, nullptr)) {
+            byLabel[lilv_node_as_string(text)] = preset;
+            lilv_node_free(text);
+        }
+    }
+    ASSERT_EQ(byLabel.size(), 2u);  // Norv Grand and the test set
+    ASSERT_TRUE(byLabel.count("Test Set"));
+
+    auto setValue = [](const char* symbol, void* user, const void* value, uint32_t, uint32_t) {
+        static_cast<Lv2Instance*>(user)->SetControl(symbol, *static_cast<const float*>(value));
+    };
+    auto in = Make();
+    in->SetControl("tune", 300.0f);  // a value the preset puts back to its default
+    LilvState* state = lilv_state_new_from_world(world, world_->Urids().MapFeature(), byLabel["Test Set"]);
+    ASSERT_NE(state, nullptr);
+    lilv_state_restore(state, in->Get(), setValue, in.get(), 0, nullptr);
+    lilv_state_free(state);
+    Stereo unused;
+    in->Render(256, 256, unused.left, unused.right);
+    const std::optional<host::SavedState> now = host::ParseState(Save(*in).bytes);
+    ASSERT_TRUE(now);
+    EXPECT_EQ(now->Name, "Test Set");
+    EXPECT_EQ(now->Values[kTune], 0);
+    EXPECT_EQ(in->Control("tune"), 0.0f);
+    lilv_nodes_free(presets);
+    lilv_node_free(label);
+    lilv_node_free(presetClass);
 }
 
 TEST_F(Lv2PluginTest, EmptyOrForeignStatesLeaveTheInstanceAsItWas) {

@@ -48,7 +48,7 @@ TEST(Lv2Turtle, BundleFilesValidateWithoutErrors) {
     std::vector<std::filesystem::path> files;
     for (const auto& e : std::filesystem::directory_iterator(bundle))
         if (e.path().extension() == ".ttl") files.push_back(e.path());
-    ASSERT_EQ(files.size(), 2u);
+    ASSERT_EQ(files.size(), 3u);  // the manifest, the plug-in's description, its presets
     EXPECT_EQ(ValidationLine(files).rfind("Found 0 errors", 0), 0u) << ValidationLine(files);
 
     // The check can fail: a port index that is no number is an error.
@@ -62,6 +62,10 @@ TEST(Lv2Turtle, BundleFilesValidateWithoutErrors) {
 
 TEST(Lv2Turtle, PortsFollowTheTableAndTheProtocol) {
     const std::string ttl = ReadAll(std::filesystem::path(NORV_LV2_BUNDLE) / "norv-keys.ttl");
+    // A host may read the sound set as well as write it; the licence is a real one.
+    EXPECT_NE(ttl.find("patch:readable <" + std::string(lv2::kSetProperty) + ">"), std::string::npos);
+    EXPECT_NE(ttl.find("patch:writable <" + std::string(lv2::kSetProperty) + ">"), std::string::npos);
+    EXPECT_NE(ttl.find("doap:license <http://opensource.org/licenses/MIT>"), std::string::npos);
     for (int i = 0; i < kParamCount; ++i) {
         const TParamInfo& p = kParams[static_cast<size_t>(i)];
         const std::regex port("lv2:index " + std::to_string(lv2::kFirstParam + static_cast<uint32_t>(i)) +

@@ -121,10 +121,15 @@ TEST(ImportRender, WithoutAFolderTheUserLibraryTakesTheSet) {
     TempDir dir;
     const fs::path source = dir.Write("piano.sf2", BuildSoundFont(TestPianoRecipe()));
     const std::string user = "NORVKEYS_USER_SETS=" + (dir.path() / "user").string();
+    const std::string home = "HOME=" + dir.path().string();
     const SplitResult imported = RunNorvkeysPiped(
-        {"import", source.string(), "--plugin", (dir.path() / "no-bundle" / "NorvKeys.so").string(), "-q"}, {user});
+        {"import", source.string(), "--plugin", (dir.path() / "no-bundle" / "NorvKeys.so").string(), "-q"}, {user, home});
     ASSERT_EQ(imported.exitCode, 0) << imported.err;
     EXPECT_TRUE(fs::exists(dir.path() / "user" / "Test Piano.wti"));
+    // An LV2 host's preset menu offers it, from the user's own LV2 folder.
+    std::ifstream presets(dir.path() / ".lv2" / "norv-keys-user-sets.lv2" / "presets.ttl");
+    const std::string text((std::istreambuf_iterator<char>(presets)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("rdfs:label \"Test Piano\""), std::string::npos) << text;
     const SplitResult listed = RunNorvkeysPiped({"list"}, {user});
     ASSERT_EQ(listed.exitCode, 0) << listed.err;
     EXPECT_LT(listed.out.find("Norv Grand"), listed.out.find("Test Piano")) << listed.out;

@@ -25,6 +25,7 @@ constexpr const char* kPrefixes =
     "@prefix opts:  <http://lv2plug.in/ns/ext/options#> .\n"
     "@prefix patch: <http://lv2plug.in/ns/ext/patch#> .\n"
     "@prefix pg:    <http://lv2plug.in/ns/ext/port-groups#> .\n"
+    "@prefix rdf:   <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
     "@prefix rdfs:  <http://www.w3.org/2000/01/rdf-schema#> .\n"
     "@prefix rsz:   <http://lv2plug.in/ns/ext/resize-port#> .\n"
     "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
@@ -138,6 +139,12 @@ std::string PluginTurtle(const PluginFacts& facts) {
            "    a lv2:Parameter ;\n"
            "    rdfs:label \"Sound set\" ;\n"
            "    rdfs:range atom:String .\n\n" +
+           Uri(kStateKey) +
+           "\n"
+           "    a rdf:Property ;\n"
+           "    rdfs:label \"Instrument state\" ;\n"
+           "    rdfs:comment \"The bytes the instrument saves: its set's name and its parameters.\" ;\n"
+           "    rdfs:range atom:Chunk .\n\n" +
            group +
            "\n"
            "    a pg:StereoGroup, pg:OutputGroup ;\n"
@@ -152,6 +159,7 @@ std::string PluginTurtle(const PluginFacts& facts) {
            "    lv2:optionalFeature log:log, opts:options, bufsz:boundedBlockLength, lv2:hardRTCapable ;\n"
            "    opts:supportedOption bufsz:maxBlockLength, bufsz:nominalBlockLength ;\n"
            "    lv2:extensionData state:interface, work:interface ;\n"
+           "    patch:readable " + Uri(kSetProperty) + " ;\n"
            "    patch:writable " + Uri(kSetProperty) + " ;\n"
            "    ui:ui " + Uri(kUiUri) + " ;\n"
            "    lv2:port\n" +

@@ -1,4 +1,5 @@
-// mklv2ttl PLUGIN OUTDIR: writes OUTDIR/manifest.ttl and OUTDIR/norv-keys.ttl.
+// mklv2ttl PLUGIN OUTDIR: writes OUTDIR/norv-keys.ttl, OUTDIR/presets.ttl (one
+// preset per set of OUTDIR/WavTables/) and OUTDIR/manifest.ttl.
 // The plug-in at PLUGIN is loaded as any host loads it, for the facts only
 // it knows (its default polyphony). Each file is written under a temporary
 // name and renamed, so a failed run leaves no half file.
@@ -11,7 +12,9 @@
 
 #include "engine/Parameters.h"
 #include "host/HostServices.h"
+#include "tools/mklv2ttl/LibraryPresets.h"
 #include "tools/mklv2ttl/PluginTurtle.h"
+#include "wavetable/WavTables.h"
 
 namespace {
 
@@ -51,8 +54,9 @@ int main(int argc, char** argv) {
         const norv::lv2::PluginFacts facts = ReadFacts(argv[1]);
         const std::filesystem::path dir = argv[2];
         std::filesystem::create_directories(dir);
-        WriteFile(dir / "manifest.ttl", norv::lv2::ManifestTurtle());
         WriteFile(dir / "norv-keys.ttl", norv::lv2::PluginTurtle(facts));
+        const norv::TPianoWaveTable library((dir / "WavTables").string() + "/", 0);
+        norv::lv2::WritePresets(norv::lv2::PluginBundle(dir), norv::ScanFolder(library));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "mklv2ttl: %s\n", e.what());
         return 1;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "host/StatusDisplay.h"
 #include "tools/import/Importer.h"
 #include "tools/import/SourceFile.h"
+#include "tools/mklv2ttl/LibraryPresets.h"
 #include "tools/norvkeys/Commands.h"
 #include "tools/norvkeys/Interrupt.h"
 #include "tools/norvkeys/Json.h"
@@ -167,6 +169,28 @@ std::string DefaultImportFolder(const std::string& plugin) {
     return user;
 }
 
+// An LV2 host's preset menu offers the new set: the presets of the bundle
+// whose library took it, or of the user library, are written again. The set
+// itself is in place by now; a failure here only warns.
+void UpdatePresets(const std::string& folder, bool quiet) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path library = fs::path(folder).lexically_normal();
+    const fs::path bundle = (library.filename().empty() ? library.parent_path() : library).parent_path();
+    std::optional<lv2::PresetBundle> target;
+    if (fs::is_regular_file(bundle / "norv-keys.ttl", ec))
+        target = lv2::PluginBundle(bundle);
+    else if (const std::string user = UserLibraryFolder(); !user.empty() && fs::equivalent(user, folder, ec))
+        target = lv2::UserPresetBundle();
+    if (!target) return;
+    try {
+        lv2::WritePresets(*target, ScanFolder(TPianoWaveTable(folder, 0)));
+        if (!quiet) std::cerr << "norvkeys: LV2 presets written to " << (target->Folder / "presets.ttl").string() << "\n";
+    } catch (const std::exception& e) {
+        std::cerr << "norvkeys: warning: the LV2 presets were not written: " << e.what() << "\n";
+    }
+}
+
 void RunImport(const ImportCommandOptions& opts, const std::string& plugin) {
     if (opts.List) {
         std::unique_ptr<import::SourceFile> source = import::SourceFile::Open(opts.Import.Source);
@@ -187,6 +211,7 @@ void RunImport(const ImportCommandOptions& opts, const std::string& plugin) {
         return !interrupt.Interrupted();
     });
     status.Finish();
+    UpdatePresets(io.Folder, opts.Quiet || opts.Json);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     if (opts.Json)
         PrintSummaryJson(summary, seconds);

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "host/StateStream.h"
+#include "tools/mklv2ttl/LibraryPresets.h"
 #include "base/Cp936.h"
 #include "base/NumberFormat.h"
 #include "base/TextCase.h"
@@ -116,22 +117,12 @@ ChosenSet ResolveSet(const std::string& plugin, const std::string& text) {
     return chosen;
 }
 
-std::vector<std::optional<double>> SetPreset(const TLibraryEntry& set, int paramCount) {
-    const TIniFile ini{std::filesystem::path(set.File)};
-    std::vector<std::optional<double>> preset(static_cast<size_t>(std::max(paramCount, 0)));
-    for (size_t i = 0; i < preset.size(); ++i) {
-        const double x = ini.ReadFloat("parameters", std::to_string(i), -1.0);
-        if (x >= 0.0 && x <= 1.0) preset[i] = x;
-    }
-    return preset;
-}
-
 void ChooseSet(host::Host& host, TQuirraPlug* plug, const TLibraryEntry& set, bool keepOthers) {
     std::optional<host::SavedState> state = host::ParseState(host::SaveInstanceState(plug));
     if (!state) throw std::runtime_error("the instrument saved a state this host cannot read");
     state->Version = 1;
     state->Name = set.Name;
-    const std::vector<std::optional<double>> preset = SetPreset(set, static_cast<int>(state->Values.size()));
+    const std::vector<std::optional<double>> preset = lv2::SetPreset(set, static_cast<int>(state->Values.size()));
     for (size_t i = 0; i < preset.size(); ++i) {
         if (preset[i])
             state->Values[i] = static_cast<int32_t>(plug->HandleParameter(

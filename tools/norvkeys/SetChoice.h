@@ -55,10 +55,6 @@ struct ChosenSet {
 // and the reason.
 ChosenSet ResolveSet(const std::string& plugin, const std::string& text);
 
-// The definition's preset: per parameter a fraction 0..1, or nullopt where
-// the set leaves the parameter alone.
-std::vector<std::optional<double>> SetPreset(const TLibraryEntry& set, int paramCount);
-
 // Loads `set` into the instance: its preset where it has one; every other
 // parameter as it was when `keepOthers` (values a restored state gave), else
 // at its default, as the panel's selector does: what a new instance took
