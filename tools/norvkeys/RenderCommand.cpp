@@ -282,8 +282,8 @@ void AddRenderCommand(CLI::App& app, CommonOptions& common) {
                     "error then)")
         ->required();
     cmd->add_option("--set", o->Set,
-                    "Sound set to play: an installed set by name (any letter case), by file name (with or without "
-                    ".wti) or by its index in `norvkeys list`; or the path of a .wti file anywhere, played with the "
+                    "Sound set to play: an installed set by name (any letter case), by its label, file name (with or "
+                    "without .wti) or index in `norvkeys list`; or the path of a .wti file anywhere, played with the "
                     "files beside it (default: the set the instrument loads first). Chosen after --state; the set's "
                     "preset replaces the parameters it names, the others keep the state's values, or without "
                     "--state take their defaults");

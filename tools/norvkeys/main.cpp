@@ -3,6 +3,8 @@
 
 #include <cstdio>
 #include <exception>
+#include <stdexcept>
+#include <string>
 
 #include "NorvVersion.h"
 #include "host/PluginLibrary.h"
@@ -29,6 +31,24 @@ int main(int argc, char** argv) {
         return std::string("norvkeys ") + NORV_FILE_VERSION + "\nplug-in: " + found.Path + " (" + found.From + ")";
     });
     for (norv::tool::AddCommandFn add : norv::tool::RegisteredCommands()) add(app, common);
+    // `norvkeys help COMMAND` is `norvkeys COMMAND --help`.
+    std::string topic;
+    auto* help = app.add_subcommand("help", "Print the help of a command, or of norvkeys");
+    help->add_option("command", topic, "The command");
+    help->callback([&app, &topic] {
+        if (topic.empty()) {
+            // app.help() would show the selected subcommand: this one.
+            std::printf("%s", app.get_formatter()->make_help(&app, app.get_name(), CLI::AppFormatMode::Normal).c_str());
+            return;
+        }
+        CLI::App* command = nullptr;
+        try {
+            command = app.get_subcommand(topic);
+        } catch (const CLI::OptionNotFound&) {
+            throw std::runtime_error("help " + topic + ": no such command");
+        }
+        std::printf("%s", command->help(app.get_name()).c_str());
+    });
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
