@@ -7,11 +7,14 @@ JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
 CMAKE_FLAGS ?=
+# make install's prefix; DESTDIR stages it elsewhere.
+PREFIX ?= /usr/local
 
 # Where install-lv2 puts the bundle; unset or empty means ~/.lv2.
 LV2_DIR := $(or $(LV2_INSTALL_DIR),$(HOME)/.lv2)
 
-.PHONY: all deps build run test test-plain test-asan test-tsan bench bench-sound fuzz import-pianos install-lv2 clean
+.PHONY: all deps build run test test-plain test-asan test-tsan bench bench-sound fuzz import-pianos install-lv2 \
+        install uninstall deb clean
 
 all: build
 
@@ -77,6 +80,18 @@ install-lv2: $(BUILD)/CMakeCache.txt
 	cp -RL $(BUILD)/lv2/norv-keys.lv2 "$(LV2_DIR)/"
 	rm -f "$(LV2_DIR)/norv-keys.lv2/.bundle.stamp"
 	@echo "Installed $(LV2_DIR)/norv-keys.lv2"
+
+# The program, the LV2 bundle with its sets, the manual, completion and a
+# desktop entry, under $(PREFIX) (DESTDIR honoured).
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+uninstall:
+	cmake --build $(BUILD) --target uninstall
+
+# The Debian package of the same files under /usr, in $(BUILD).
+deb: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

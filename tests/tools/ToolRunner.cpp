@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 #include "support/TestBundle.h"
 
@@ -30,12 +31,11 @@ const std::string& ToolPath() {
     return path;
 }
 
-ToolResult RunTool(const std::vector<std::string>& args, const TempDir& scratch) {
-    UseTestBundle();
+namespace {
+
+ToolResult Run(std::vector<std::string> argv, char** env, const TempDir& scratch) {
     const std::string out = (scratch.path() / "tool.out").string();
     const std::string err = (scratch.path() / "tool.err").string();
-    std::vector<std::string> argv{ToolPath()};
-    argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> cargs;
     for (std::string& a : argv) cargs.push_back(a.data());
     cargs.push_back(nullptr);
@@ -46,9 +46,9 @@ ToolResult RunTool(const std::vector<std::string>& args, const TempDir& scratch)
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = 0;
-    const int rc = posix_spawn(&pid, cargs[0], &actions, nullptr, cargs.data(), environ);
+    const int rc = posix_spawnp(&pid, cargs[0], &actions, nullptr, cargs.data(), env);
     posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) throw std::runtime_error("cannot start " + ToolPath());
+    if (rc != 0) throw std::runtime_error("cannot start " + argv[0]);
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) throw std::runtime_error("waitpid failed");
@@ -60,6 +60,24 @@ ToolResult RunTool(const std::vector<std::string>& args, const TempDir& scratch)
     std::filesystem::remove(out);
     std::filesystem::remove(err);
     return r;
+}
+
+}  // namespace
+
+ToolResult RunTool(const std::vector<std::string>& args, const TempDir& scratch) {
+    UseTestBundle();
+    std::vector<std::string> argv{ToolPath()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return Run(std::move(argv), environ, scratch);
+}
+
+ToolResult RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                      const TempDir& scratch) {
+    std::vector<std::string> owned = env;
+    std::vector<char*> cenv;
+    for (std::string& e : owned) cenv.push_back(e.data());
+    cenv.push_back(nullptr);
+    return Run(argv, cenv.data(), scratch);
 }
 
 uint32_t Crc32(const std::string& bytes) {
