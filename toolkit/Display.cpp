@@ -1,8 +1,11 @@
 #include "toolkit/Display.h"
 
+#include <X11/Xutil.h>
 #include <X11/cursorfont.h>
+#include <cairo-xlib.h>
 
 #include <atomic>
+#include <bit>
 #include <cstdio>
 #include <cstdlib>
 
@@ -73,6 +76,51 @@ bool TDisplay::Usable() const { return !gBroken; }
 
 void TDisplay::KeepCairoDevice(cairo_surface_t* xlibSurface) {
     if (!cairo_) cairo_ = cairo_device_reference(cairo_surface_get_device(xlibSurface));
+}
+
+void TDisplay::PutImage(::Window window, cairo_surface_t* image, const TRect& r) {
+    cairo_surface_flush(image);
+    const int w = cairo_image_surface_get_width(image), h = cairo_image_surface_get_height(image);
+    const TRect part = r.Intersect({0, 0, w, h});
+    if (part.Empty()) return;
+    // On the usual 24-bit true-colour visual, cairo's pixels are the
+    // server's: sent as they are. cairo's own path would go through shared
+    // memory, whose bookkeeping cairo 1.16 loses when the connection closes
+    // with an upload still pending.
+    const ::Visual* v = Visual();
+    if (Depth() == 24 && v->red_mask == 0xFF0000 && v->green_mask == 0xFF00 && v->blue_mask == 0xFF) {
+        XImage x{};
+        x.width = w;
+        x.height = h;
+        x.format = ZPixmap;
+        x.data = reinterpret_cast<char*>(cairo_image_surface_get_data(image));
+        x.byte_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
+        x.bitmap_unit = 32;
+        x.bitmap_bit_order = x.byte_order;
+        x.bitmap_pad = 32;
+        x.depth = 24;
+        x.bytes_per_line = cairo_image_surface_get_stride(image);
+        x.bits_per_pixel = 32;
+        x.red_mask = v->red_mask;
+        x.green_mask = v->green_mask;
+        x.blue_mask = v->blue_mask;
+        if (XInitImage(&x)) {
+            XPutImage(display_, window, DefaultGC(display_, DefaultScreen(display_)), &x, part.Left, part.Top,
+                      part.Left, part.Top, static_cast<unsigned>(part.Width()), static_cast<unsigned>(part.Height()));
+            return;
+        }
+    }
+    cairo_surface_t* target = cairo_xlib_surface_create(display_, window, Visual(), w, h);
+    KeepCairoDevice(target);
+    cairo_t* cr = cairo_create(target);
+    cairo_rectangle(cr, part.Left, part.Top, part.Width(), part.Height());
+    cairo_clip(cr);
+    cairo_set_source_surface(cr, image, 0, 0);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(target);
+    cairo_surface_destroy(target);
 }
 
 TDisplay::~TDisplay() {

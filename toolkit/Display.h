@@ -32,8 +32,9 @@ public:
     ::Cursor CursorFor(TCursor kind);
     ::Cursor BlankCursor();
 
-    // cairo's state for this connection, finished before the connection closes.
-    void KeepCairoDevice(cairo_surface_t* xlibSurface);
+    // Shows the part `r` of `image` (CAIRO_FORMAT_RGB24, the window's size)
+    // at the same place in `window`.
+    void PutImage(::Window window, cairo_surface_t* image, const TRect& r);
 
     TPoint QueryPointer() const;
     void WarpPointer(TPoint p) const;
@@ -45,6 +46,9 @@ public:
 private:
     explicit TDisplay(::Display* display);
     ~TDisplay();
+
+    // cairo's state for this connection, finished before the connection closes.
+    void KeepCairoDevice(cairo_surface_t* xlibSurface);
 
     ::Display* display_;
     ::Cursor blank_ = 0, hand_ = 0, up_ = 0, down_ = 0;

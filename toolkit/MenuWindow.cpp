@@ -2,7 +2,6 @@
 
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
-#include <cairo-xlib.h>
 
 #include <algorithm>
 #include <cmath>
@@ -112,8 +111,6 @@ void TMenuWindow::Repaint() { Paint(); }
 void TMenuWindow::Paint() {
     const TMenuLook& look = MenuLook();
     const int w = static_cast<int>(std::ceil(width_ * scale_)), h = static_cast<int>(std::ceil(height_ * scale_));
-    cairo_surface_t* target = cairo_xlib_surface_create(display_, window_, TDisplay::Get()->Visual(), w, h);
-    TDisplay::Get()->KeepCairoDevice(target);
     // Drawn off-screen first, then shown at once.
     cairo_surface_t* back = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
     cairo_t* cr = cairo_create(back);
@@ -154,13 +151,8 @@ void TMenuWindow::Paint() {
         DrawTextCentredV(cr, StripMnemonics(item->Caption), font, r.Left + kTextLeft, r.Top, r.Height());
     }
     cairo_destroy(cr);
-    cairo_t* out = cairo_create(target);
-    cairo_set_source_surface(out, back, 0, 0);
-    cairo_paint(out);
-    cairo_destroy(out);
+    TDisplay::Get()->PutImage(window_, back, {0, 0, w, h});
     cairo_surface_destroy(back);
-    cairo_surface_flush(target);
-    cairo_surface_destroy(target);
     XFlush(display_);
 }
 

@@ -1,6 +1,5 @@
 #include "toolkit/NativeWindow.h"
 
-#include <cairo-xlib.h>
 
 #include <algorithm>
 #include <cmath>
@@ -89,18 +88,7 @@ cairo_surface_t* TNativeWindow::BackBuffer() {
 
 void TNativeWindow::Present(const TRect& r) {
     if (!back_ || r.Empty() || !Live()) return;
-    TDisplay& d = *TDisplay::Get();
-    cairo_surface_t* target = cairo_xlib_surface_create(display_, window_, d.Visual(), width_, height_);
-    d.KeepCairoDevice(target);
-    cairo_t* cr = cairo_create(target);
-    cairo_rectangle(cr, r.Left, r.Top, r.Width(), r.Height());
-    cairo_clip(cr);
-    cairo_set_source_surface(cr, back_.get(), 0, 0);
-    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    cairo_paint(cr);
-    cairo_destroy(cr);
-    cairo_surface_flush(target);
-    cairo_surface_destroy(target);
+    TDisplay::Get()->PutImage(window_, back_.get(), r);
 }
 
 void TNativeWindow::HandleNativeEvent(const XEvent& e) {
