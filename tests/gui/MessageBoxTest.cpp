@@ -25,6 +25,7 @@
 #include "base/Cp936.h"
 #include "toolkit/MessageBox.h"
 #include "toolkit/MessageDialogView.h"
+#include "support/ScopedEnv.h"
 #include "support/XSession.h"
 
 extern char** environ;
@@ -65,24 +66,6 @@ std::string CaptureStandardError(const std::function<void()>& call) {
     return text;
 }
 
-// Restores an environment variable when it goes.
-class TEnvGuard {
-public:
-    explicit TEnvGuard(const char* name) : name_(name) {
-        if (const char* value = std::getenv(name)) old_ = value;
-    }
-    ~TEnvGuard() {
-        if (old_)
-            setenv(name_, old_->c_str(), 1);
-        else
-            unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
 TEST(MessageBoxHeadless, WritesOneUtf8LineToStandardError) {
     bool shown = true;
     std::string err = CaptureStandardError([&] { shown = ShowErrorMessage(Utf8ToCp936(kVersionText), 0); });
@@ -105,8 +88,7 @@ TEST(MessageBoxHeadless, WritesOneUtf8LineToStandardError) {
 }
 
 TEST(MessageBoxHeadless, AnOwnerWithoutDisplayStillWritesToStandardError) {
-    TEnvGuard guard("DISPLAY");
-    unsetenv("DISPLAY");
+    test::ScopedEnv noDisplay("DISPLAY", nullptr);
     bool shown = true;
     std::string err = CaptureStandardError([&] { shown = ShowErrorMessage(Utf8ToCp936(kVersionText), 0x400001); });
     EXPECT_FALSE(shown);

@@ -5,8 +5,8 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <optional>
 
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 #include "wavetable/Library.h"
 #include "wavetable/WavTables.h"
@@ -143,34 +143,6 @@ TEST_F(LibraryTest, MissingFolderGivesAnEmptyLibrary) {
     EXPECT_TRUE(ScanLibrary(TPianoWaveTable(Folder() + "none/", 15)).empty());
     EXPECT_TRUE(Scan().empty());
 }
-
-}  // namespace
-}  // namespace norv::test
-
-namespace norv::test {
-namespace {
-
-// Sets the variable for the test's length, and back.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value)
-            setenv(name, value, 1);
-        else
-            unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (old_)
-            setenv(name_, old_->c_str(), 1);
-        else
-            unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 TEST_F(LibraryTest, TheUserLibraryFollowsTheBundlesAndNeverShadowsIt) {
     Text("bundle/default.wti", "[default]\nfile=z.wti\n");

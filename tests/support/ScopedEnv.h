@@ -1,0 +1,34 @@
+// Sets an environment variable for a scope, and puts back what was there.
+#pragma once
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+namespace norv::test {
+
+class ScopedEnv {
+public:
+    // `value` nullptr unsets the variable.
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        if (value)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
+    }
+    ~ScopedEnv() {
+        if (old_)
+            setenv(name_, old_->c_str(), 1);
+        else
+            unsetenv(name_);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+}  // namespace norv::test
