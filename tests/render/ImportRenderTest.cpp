@@ -127,9 +127,14 @@ TEST(ImportRender, WithoutAFolderTheUserLibraryTakesTheSet) {
     ASSERT_EQ(imported.exitCode, 0) << imported.err;
     EXPECT_TRUE(fs::exists(dir.path() / "user" / "Test Piano.wti"));
     // An LV2 host's preset menu offers it, from the user's own LV2 folder.
+    // A set the bundle's name hides gets no preset of its own.
+    const SplitResult hidden = RunNorvkeysPiped(
+        {"import", source.string(), "-o", (dir.path() / "user").string(), "--name", "norv grand", "-q"}, {user, home});
+    ASSERT_EQ(hidden.exitCode, 0) << hidden.err;
     std::ifstream presets(dir.path() / ".lv2" / "norv-keys-user-sets.lv2" / "presets.ttl");
     const std::string text((std::istreambuf_iterator<char>(presets)), std::istreambuf_iterator<char>());
     EXPECT_NE(text.find("rdfs:label \"Test Piano\""), std::string::npos) << text;
+    EXPECT_EQ(text.find("norv grand"), std::string::npos) << text;
     const SplitResult listed = RunNorvkeysPiped({"list"}, {user});
     ASSERT_EQ(listed.exitCode, 0) << listed.err;
     EXPECT_LT(listed.out.find("Norv Grand"), listed.out.find("Test Piano")) << listed.out;

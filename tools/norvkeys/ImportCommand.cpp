@@ -172,19 +172,25 @@ std::string DefaultImportFolder(const std::string& plugin) {
 // An LV2 host's preset menu offers the new set: the presets of the bundle
 // whose library took it, or of the user library, are written again. The set
 // itself is in place by now; a failure here only warns.
-void UpdatePresets(const std::string& folder, bool quiet) {
+void UpdatePresets(const std::string& folder, const std::string& plugin, bool quiet) {
     namespace fs = std::filesystem;
     std::error_code ec;
     const fs::path library = fs::path(folder).lexically_normal();
     const fs::path bundle = (library.filename().empty() ? library.parent_path() : library).parent_path();
     std::optional<lv2::PresetBundle> target;
-    if (fs::is_regular_file(bundle / "norv-keys.ttl", ec))
+    std::vector<TLibraryEntry> sets;
+    if (fs::is_regular_file(bundle / "norv-keys.ttl", ec)) {
         target = lv2::PluginBundle(bundle);
-    else if (const std::string user = UserLibraryFolder(); !user.empty() && fs::equivalent(user, folder, ec))
+        sets = ScanFolder(TPianoWaveTable(folder, 0));
+    } else if (const std::string user = UserLibraryFolder(); !user.empty() && fs::equivalent(user, folder, ec)) {
         target = lv2::UserPresetBundle();
+        // The user's sets an instance offers: none the bundle's names hide.
+        for (TLibraryEntry& e : InstalledSets(plugin))
+            if (fs::equivalent(fs::path(e.File).parent_path(), user, ec)) sets.push_back(std::move(e));
+    }
     if (!target) return;
     try {
-        lv2::WritePresets(*target, ScanFolder(TPianoWaveTable(folder, 0)));
+        lv2::WritePresets(*target, sets);
         if (!quiet) std::cerr << "norvkeys: LV2 presets written to " << (target->Folder / "presets.ttl").string() << "\n";
     } catch (const std::exception& e) {
         std::cerr << "norvkeys: warning: the LV2 presets were not written: " << e.what() << "\n";
@@ -211,7 +217,7 @@ void RunImport(const ImportCommandOptions& opts, const std::string& plugin) {
         return !interrupt.Interrupted();
     });
     status.Finish();
-    UpdatePresets(io.Folder, opts.Quiet || opts.Json);
+    UpdatePresets(io.Folder, plugin, opts.Quiet || opts.Json);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     if (opts.Json)
         PrintSummaryJson(summary, seconds);
