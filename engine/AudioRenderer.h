@@ -28,6 +28,8 @@ public:
     }
 
     int32_t Rate = 0;
+    // The host has told its rate; until then Rate is a stand-in.
+    bool RateFromHost = false;
     double InvRate = 0;        // 1 / Rate
     double RateRatio = 0;      // 44100 / Rate
     double OmegaScale = 0;     // 2 pi / Rate

@@ -83,6 +83,7 @@ intptr_t TTestPlug::HostCommand(intptr_t opcode, intptr_t index, intptr_t value)
 void TTestPlug::SetSampleRate(int32_t rate) {
     if (rate < 1) return;  // no rate to derive anything from
     Renderer->SetRate(rate);
+    Renderer->RateFromHost = true;
     Engine.SetSampleRate(*Renderer);
 }
 

@@ -43,7 +43,10 @@ bool TTestPlug::LoadWaveTable(int32_t index, bool notify, bool pumpMessages, boo
     if (index >= 0 && index < static_cast<int32_t>(WaveTableFiles.size())) {
         std::function<void()> pump;
         if (pumpMessages) pump = [] { tk::Application().ProcessMessages(); };
-        loaded = table->LoadFromFile(Renderer->Rate, WaveTableFiles[static_cast<size_t>(index)], pump);
+        // Before the host tells its rate, any copy of the set the process
+        // holds plays as well as one converted for the stand-in rate.
+        loaded = table->LoadFromFile(Renderer->Rate, WaveTableFiles[static_cast<size_t>(index)], pump,
+                                     !Renderer->RateFromHost);
     }
     if (!loaded) {
         int32_t current = WaveTable ? IndexOfIgnoreCase(WaveTableNames, WaveTable->Name) : -1;

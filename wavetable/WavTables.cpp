@@ -11,6 +11,7 @@
 #include "wavetable/FileSystem.h"
 #include "wavetable/IniFile.h"
 #include "wavetable/SampleFiles.h"
+#include "wavetable/SetCache.h"
 
 namespace norv {
 namespace {
@@ -69,7 +70,10 @@ TPianoWaveTable::TPianoWaveTable(std::string folder, int32_t paramCount)
 TPianoWaveTable::~TPianoWaveTable() { FreeData(); }
 
 void TPianoWaveTable::FreeData() {
-    std::free(SampleData);
+    if (shared_)
+        shared_.reset();
+    else
+        std::free(SampleData);
     SampleData = nullptr;
     SampleDataSize = 0;
 }
@@ -167,16 +171,29 @@ struct TPianoWaveTable::TLoad {
     int64_t LastNamed = 0;  // where the last named entry's data starts
     int32_t PrevRoot = 60;
     int32_t PrevHigh = 999;
+    timespec Started{};             // before any file was read
+    std::vector<TFileStamp> Files;  // every file read, as it was before reading
 };
 
-bool TPianoWaveTable::LoadFromFile(double hostRate, const std::string& fileName, const std::function<void()>& pump) {
+bool TPianoWaveTable::LoadFromFile(double hostRate, const std::string& fileName, const std::function<void()>& pump,
+                                   bool provisional) {
+    FreeData();
     Stereo = false;
     SampleDataSize = 0;
     Loaded = false;
     TLoad load;
     load.HostRate = hostRate;
+    clock_gettime(CLOCK_REALTIME, &load.Started);
     try {
         if (!OpenDefinition(load, fileName)) return false;
+        const TSetKey key{load.File, hostRate, Parameters.size()};
+        const SetCache::TLoadClaim claim(key);
+        if (SetCache::Image held = SetCache::Find(key, provisional)) {
+            Adopt(held);
+            if (OnProgress && !Samples.empty()) OnProgress(this, static_cast<int32_t>(Samples.size()) - 1,
+                                                           static_cast<int32_t>(Samples.size()) - 1);
+            return true;
+        }
         ReadInfo(load);
         if (load.Entries <= 0) return false;
         if (load.Entries > kMaxEntries) return Fail(load.File + ": too many sample entries", false);
@@ -189,14 +206,62 @@ bool TPianoWaveTable::LoadFromFile(double hostRate, const std::string& fileName,
             if (pump) pump();
         }
         if (!Finish(load)) return false;
+        Clamp();
+        Loaded = true;
+        Share(load);
     } catch (const FileOpenError& e) {
         return Fail(e.what(), false);
     } catch (const std::bad_alloc&) {
         return Fail(load.File + ": out of memory", false);
     }
-    Clamp();
+    return Loaded;
+}
+
+void TPianoWaveTable::Adopt(const std::shared_ptr<const SetCache::TImage>& image) {
+    const TPianoWaveTable& t = *image->Table;
+    Name = t.Name;
+    ShortName = t.ShortName;
+    Author = t.Author;
+    Samples = t.Samples;
+    VelocityLimits = t.VelocityLimits;
+    LayerCount = t.LayerCount;
+    SampleRate = t.SampleRate;
+    VelocityFactor = t.VelocityFactor;
+    ReleaseHighNotes = t.ReleaseHighNotes;
+    FileSize = t.FileSize;
+    IsStandard = t.IsStandard;
+    Parameters = t.Parameters;
+    Stereo = t.Stereo;
+    SampleData = t.SampleData;
+    SampleDataSize = t.SampleDataSize;
+    shared_ = image;
     Loaded = true;
-    return true;
+}
+
+void TPianoWaveTable::Share(TLoad& load) {
+    // The frames move to a table of the cache's; this one keeps its fields
+    // and points at them, as every later table of the same set will.
+    auto copy = std::make_unique<TPianoWaveTable>(Folder, static_cast<int32_t>(Parameters.size()));
+    copy->Name = Name;
+    copy->ShortName = ShortName;
+    copy->Author = Author;
+    copy->Samples = Samples;
+    copy->VelocityLimits = VelocityLimits;
+    copy->LayerCount = LayerCount;
+    copy->SampleRate = SampleRate;
+    copy->VelocityFactor = VelocityFactor;
+    copy->ReleaseHighNotes = ReleaseHighNotes;
+    copy->FileSize = FileSize;
+    copy->IsStandard = IsStandard;
+    copy->Parameters = Parameters;
+    copy->Stereo = Stereo;
+    copy->SampleData = SampleData;
+    copy->SampleDataSize = SampleDataSize;
+    copy->Loaded = true;
+    SampleData = nullptr;
+    shared_ = SetCache::Publish(TSetKey{load.File, load.HostRate, Parameters.size()}, std::move(load.Files),
+                                load.Started, std::move(copy));
+    SampleData = shared_->Table->SampleData;
 }
 
 bool TPianoWaveTable::Fail(const std::string& detail, bool clearAll) {
@@ -215,6 +280,7 @@ bool TPianoWaveTable::OpenDefinition(TLoad& load, const std::string& fileNameIn)
     if (fileName.find('/') == std::string::npos) fileName = Folder + fileName;
     if (!FileExists(fileName)) return Fail(fileName + ": no such set definition", true);
     load.File = ResolveDefault(fileName);
+    load.Files.push_back(TFileStamp::Of(load.File));
     SampleRate = 44100.0f;
     FileSize = 0;
     load.Ini = TIniFile{std::filesystem::path(load.File)};
@@ -262,6 +328,7 @@ TFrameMemory TPianoWaveTable::PlaceAt(TLoad& load, int64_t offset) {
 
 bool TPianoWaveTable::ReadSingleFile(TLoad& load) {
     const std::string path = load.Folder + load.SampleFile;
+    load.Files.push_back(TFileStamp::Of(ResolveCaseInsensitive(path).string()));
     FileSize = static_cast<int32_t>(std::min<int64_t>(FileSizeOf(path), INT32_MAX));
     int64_t frames = 0;
     if (load.Raw) {
@@ -298,6 +365,7 @@ bool TPianoWaveTable::ReadSingleFile(TLoad& load) {
 }
 
 bool TPianoWaveTable::ReadEntryFile(TLoad& load, TWaveTableSample& r, const std::string& path, int64_t& frameCount) {
+    load.Files.push_back(TFileStamp::Of(ResolveCaseInsensitive(path).string()));
     FileSize = static_cast<int32_t>(std::min<int64_t>(FileSize + FileSizeOf(path), INT32_MAX));
     const int64_t at = load.Running;
     if (load.Raw) {

@@ -4,10 +4,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace norv {
+
+namespace SetCache {
+struct TImage;
+}
 
 struct TWaveTableSample {
     int32_t Root = 0;        // root key, 0..127 after loading
@@ -38,8 +43,12 @@ public:
 
     // Loads a definition; false (Loaded false) on any failure. WAVE samples
     // are converted to `hostRate` where the definition asks for it; `pump`
-    // runs between entries. The calling thread, never the audio thread.
-    bool LoadFromFile(double hostRate, const std::string& fileName, const std::function<void()>& pump = {});
+    // runs between entries. A set this process already holds, from the same
+    // unchanged files at the same rate, is shared instead of decoded; while
+    // the rate is `provisional` (the host has not said it yet), a copy held
+    // at any rate will do. The calling thread, never the audio thread.
+    bool LoadFromFile(double hostRate, const std::string& fileName, const std::function<void()>& pump = {},
+                      bool provisional = false);
 
     std::string DefaultFileName() const { return Folder + "default.wti"; }
     // The folder of `fileName` plus its [default] file key (itself by default).
@@ -57,6 +66,8 @@ public:
     int32_t FrameCountTotal() const { return SampleDataSize / FrameSize(); }
     // Frames reachable by the engine, guard frames included.
     const int16_t* Frames() const { return SampleData; }
+    // The frames belong to a copy the process shares, not to this table.
+    bool SharesData() const { return shared_ != nullptr; }
 
     ProgressEvent OnProgress;
     // Called when a load fails in a way the user must see; `detail` names the
@@ -98,10 +109,16 @@ private:
     bool SameChannels(TLoad& load, bool stereo, const std::string& path);
     std::function<int16_t*(int32_t frames, int channels)> PlaceAt(TLoad& load, int64_t offset);
 
+    // A held copy's fields and frames, or handing our own to the cache.
+    void Adopt(const std::shared_ptr<const SetCache::TImage>& image);
+    void Share(TLoad& load);
+
     void FreeData();
     void Clamp();
     // Single-file sets: every owned block followed by its guard frame.
     bool Compact();
+
+    std::shared_ptr<const SetCache::TImage> shared_;
 };
 
 // "%d bytes", "%d KB", "%d MB".
