@@ -5,6 +5,7 @@
 #include <cstring>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 
 #include "host/StateStream.h"
@@ -37,6 +38,7 @@ Instance::Instance(double rate, const std::string& bundlePath, const HostFeature
     plug_ = host_->CreateInstance();
     if (!plug_) throw std::runtime_error(bundle_ + "NorvKeys.so: the plug-in made no instance");
     plug_->HostCommand(PlugCommand::SetSampleRate, 0, static_cast<intptr_t>(std::lround(rate)));
+    loader_ = std::make_unique<SetLoader>(bundle_ + "NorvKeys.so", static_cast<int32_t>(std::lround(rate)));
     player_ = std::make_unique<host::LivePlayer>(*host_, plug_);
     setName_ = host::PlayingSetName(plug_);
     lv2_atom_forge_init(&forge_, const_cast<LV2_URID_Map*>(features.Map));
@@ -44,8 +46,9 @@ Instance::Instance(double rate, const std::string& bundlePath, const HostFeature
 
 Instance::~Instance() {
     std::string error;
-    if (!stats_.Write(error)) lv2_log_error(&logger_, "Norv Keys: %s\n", error.c_str());
+    if (!stats_.Write(player_->SkippedPeriods(), error)) lv2_log_error(&logger_, "Norv Keys: %s\n", error.c_str());
     player_.reset();
+    loader_.reset();
     host_->DestroyInstance(plug_);
 }
 
@@ -72,7 +75,9 @@ void Instance::ConnectPort(uint32_t port, void* data) {
 void Instance::Activate() {
     if (!reloadForRate_) return;
     reloadForRate_ = false;
-    host::RestoreInstanceState(*host_, plug_, host::SaveInstanceState(plug_));
+    std::vector<uint8_t> state = host::SaveInstanceState(plug_);
+    if (const std::optional<host::SavedState> parsed = host::ParseState(state)) loader_->Load(parsed->Name);
+    host::RestoreInstanceState(*host_, plug_, std::move(state));
 }
 
 void Instance::Deactivate() {
@@ -207,7 +212,8 @@ LV2_Worker_Status Instance::Work(LV2_Worker_Respond_Function respond, LV2_Worker
         std::lock_guard gui(GuiThreadLock());
         if (request.Kind == SetRequest::Choose) {
             std::string error;
-            if (!ChooseSetByName(*host_, plug_, bundle_ + "WavTables/", request.Name.View(), setName_, error))
+            if (!ChooseSetByName(*host_, plug_, bundle_ + "WavTables/", request.Name.View(), setName_, error,
+                                 loader_.get()))
                 lv2_log_warning(&logger_, "Norv Keys: %s\n", error.c_str());
         }
         answer.Assign(setName_);

@@ -20,6 +20,7 @@
 #include "lv2/ControlPorts.h"
 #include "lv2/HostFeatures.h"
 #include "lv2/RunStats.h"
+#include "lv2/SetLoader.h"
 #include "lv2/SetSwitch.h"
 #include "lv2/Uris.h"
 
@@ -72,6 +73,8 @@ private:
     std::unique_ptr<host::Host> host_;
     TQuirraPlug* plug_ = nullptr;
     std::unique_ptr<host::LivePlayer> player_;
+    // Loads every set before plug_ does (under GuiThreadLock()).
+    std::unique_ptr<SetLoader> loader_;
     RunStats stats_;
 
     const void* events_ = nullptr;  // atom sequences, perhaps not 8-byte aligned

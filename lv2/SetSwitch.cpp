@@ -8,6 +8,7 @@
 #include "base/Cp936.h"
 #include "base/TextCase.h"
 #include "host/StateStream.h"
+#include "lv2/SetLoader.h"
 #include "wavetable/Library.h"
 #include "wavetable/WavTables.h"
 
@@ -27,7 +28,7 @@ void SetName::Assign(std::string_view text) {
 }
 
 bool ChooseSetByName(host::Host& host, TQuirraPlug* plug, const std::string& folder, std::string_view utf8,
-                     std::string& playing, std::string& error) {
+                     std::string& playing, std::string& error, SetLoader* loader) {
     const TPianoWaveTable table(folder, 0);
     const std::vector<TLibraryEntry> sets = ScanLibrary(table);
     const auto match = std::find_if(sets.begin(), sets.end(), [&](const TLibraryEntry& e) { return Names(e, utf8); });
@@ -35,6 +36,7 @@ bool ChooseSetByName(host::Host& host, TQuirraPlug* plug, const std::string& fol
         error = folder + ": no set named \"" + std::string(utf8) + "\"";
         return false;
     }
+    if (loader) loader->Load(match->Name);
     // The state is read and written back under the processing lock, so no
     // parameter change from run() falls in between.
     std::lock_guard processing(host.ProcessingMutex());

@@ -5,6 +5,7 @@
 #include <lv2/midi/midi.h>
 #include <lv2/patch/patch.h>
 
+#include <chrono>
 #include <cstring>
 #include <stdexcept>
 
@@ -58,6 +59,10 @@ TestBundle::TestBundle() : bundle_(dir_.path() / "norv-keys.lv2/") {
     set.FileBase = "zz_test";
     set.Frames = 44100;  // a second before the loop, so a note's start is a clean sine
     WriteTestSet(bundle_ / "WavTables", set);
+    // Written long enough ago for the plug-in to share it between instances,
+    // as it shares sets installed before a session.
+    for (const fs::directory_entry& e : fs::recursive_directory_iterator(bundle_ / "WavTables"))
+        if (!e.is_symlink()) fs::last_write_time(e.path(), fs::file_time_type::clock::now() - std::chrono::hours(1));
     // Its presets, one per set, as norvkeys import writes them into a bundle.
     lv2::WritePresets(lv2::PluginBundle(bundle_), ScanFolder(TPianoWaveTable(bundle_ / "WavTables", 0)));
 }

@@ -9,10 +9,13 @@
 #include <lv2/presets/presets.h>
 #include <lv2/state/state.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <chrono>
 #include <map>
+#include <thread>
 #include <memory>
 #include <optional>
 
@@ -436,12 +439,49 @@ TEST_F(Lv2PluginTest, RunStatisticsGoToTheNamedFileAtCleanup) {
     std::string key;
     double value;
     while (text >> key >> value) values[key] = value;
-    ASSERT_EQ(values.size(), 5u) << "callbacks, p50, p99, p99.9, worst";
+    ASSERT_EQ(values.size(), 6u) << "callbacks, p50, p99, p99.9, worst, skipped";
     EXPECT_EQ(values["callbacks"], 100);
+    EXPECT_EQ(values["skipped"], 0);
     EXPECT_GT(values["p50"], 0.0);
     EXPECT_LE(values["p50"], values["p99"]);
     EXPECT_LE(values["p99"], values["p99.9"]);
     EXPECT_LE(values["p99.9"], values["worst"]);
+}
+
+// The new set loads while the old one plays; only the swap stops run().
+// Periods come a millisecond apart, so the ones skipped measure how long the
+// processing lock was held against how long the switch took.
+TEST_F(Lv2PluginTest, ASetSwitchSkipsOnlyTheSwapsPeriods) {
+    TempDir dir;
+    const std::string file = (dir.path() / "runs.txt").string();
+    setenv("NORV_LV2_STATS", file.c_str(), 1);
+    auto in = Make();
+    unsetenv("NORV_LV2_STATS");
+    auto identity = [](auto&& call) { call(); };
+    int periods = 0;
+    auto switchTo = [&](const char* name) {
+        in->PatchSet(name);
+        for (int i = 0; i < 100000 && (in->SetsHeard().empty() || in->SetsHeard().back() != name); ++i) {
+            in->Midi(0, 0x90, static_cast<uint8_t>(48 + i % 24), 90);
+            in->RunOnce(256, identity);
+            ++periods;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ASSERT_EQ(in->SetsHeard().back(), name);
+    };
+    // Away from the default set, which is then no longer held, and back:
+    // the bigger set is decoded again while notes play.
+    switchTo("Test Set");
+    switchTo("Norv Grand");
+    in.reset();
+
+    std::ifstream text(file);
+    std::string word, label;
+    double skipped = -1;
+    while (text >> word)
+        if (word == "skipped") text >> skipped;
+    ASSERT_GE(skipped, 0) << "no count of skipped periods in " << file;
+    EXPECT_LE(skipped, std::max(4.0, 0.1 * periods)) << periods << " periods while the sets loaded";
 }
 
 TEST_F(Lv2PluginTest, RefusesCleanlyWithoutTheFeaturesItNeeds) {
