@@ -16,7 +16,11 @@ namespace norv::host {
 struct EditorWindow::Impl {
     Display* display = nullptr;
     Window window = 0;
+    Window panel = 0;
     Atom deleteWindow = 0;
+    // The first request of our latest resize of the window; older configure
+    // events describe sizes that resize overrides.
+    unsigned long sizeSerial = 0;
     double scale = 1;
     int width = 400, panelHeight = 237;
     std::string status;
@@ -24,6 +28,18 @@ struct EditorWindow::Impl {
     bool pointerInside = false;
 
     int StatusHeight() const { return static_cast<int>(std::lround(20 * scale)); }
+
+    // The window was resized from outside: the panel takes the room above the status line.
+    void Resized(const XConfigureEvent& c) {
+        if (c.window != window || c.serial < sizeSerial) return;
+        const int height = std::max(1, c.height - StatusHeight());
+        if (c.width == width && height == panelHeight) return;
+        width = c.width;
+        panelHeight = height;
+        if (panel) XResizeWindow(display, panel, static_cast<unsigned>(width), static_cast<unsigned>(panelHeight));
+        XFlush(display);
+        DrawStatus();
+    }
 
     // Drawn into an image and put to the window with Xlib: cairo's own state
     // for the connection would keep cached fonts past the connection's end.
@@ -102,17 +118,25 @@ void EditorWindow::FitPanel(intptr_t panel) {
     int x, y;
     unsigned w = 0, h = 0, border, depth;
     if (!panel || !XGetGeometry(m.display, static_cast<Window>(panel), &root, &x, &y, &w, &h, &border, &depth)) return;
+    m.panel = static_cast<Window>(panel);
     m.width = static_cast<int>(w);
     m.panelHeight = static_cast<int>(h);
-    // Fixed size: the panel does not stretch.
+    // The panel's width is its own; its height is the user's to change (the
+    // panel may correct it and ask to be fitted again).
     XSizeHints hints{};
     hints.flags = PMinSize | PMaxSize;
     hints.min_width = hints.max_width = m.width;
-    hints.min_height = hints.max_height = m.panelHeight + m.StatusHeight();
+    hints.min_height = m.StatusHeight() + 1;
+    hints.max_height = 32767;
     XSetWMNormalHints(m.display, m.window, &hints);
+    m.sizeSerial = NextRequest(m.display);
     XResizeWindow(m.display, m.window, w, static_cast<unsigned>(m.panelHeight + m.StatusHeight()));
     m.DrawStatus();
 }
+
+int EditorWindow::PanelWidth() const { return impl_->width; }
+
+int EditorWindow::PanelHeight() const { return impl_->panelHeight; }
 
 void EditorWindow::Show() {
     XMapWindow(impl_->display, impl_->window);
@@ -135,6 +159,7 @@ bool EditorWindow::Pump(int waitMs) {
         XEvent e;
         XNextEvent(m.display, &e);
         if (e.type == Expose && e.xexpose.count == 0) m.DrawStatus();
+        if (e.type == ConfigureNotify) m.Resized(e.xconfigure);
         if (e.type == ClientMessage && static_cast<Atom>(e.xclient.data.l[0]) == m.deleteWindow) m.open = false;
         // Moving onto the embedded panel is no leaving.
         if (e.type == EnterNotify) m.pointerInside = true;

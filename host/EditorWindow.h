@@ -1,7 +1,9 @@
 // A host's window for a plug-in's editor: the panel embedded at the top
 // through its X window, a status line of the host's own below it (hints,
 // status texts). It follows the panel's size when the plug-in asks the host
-// to re-read it. Uses its own X connection, as a host does. One thread.
+// to re-read it, and sizes the panel to its own height when the user (or
+// the window manager) resizes it. Uses its own X connection, as a host
+// does. One thread.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +24,9 @@ public:
     intptr_t Handle() const;
     // Makes room for the panel window `panel` as it is now, then shows the window.
     void FitPanel(intptr_t panel);
+    // The panel's size as last fitted or given, device pixels.
+    int PanelWidth() const;
+    int PanelHeight() const;
     void Show();
     // UTF-8 text of the status line.
     void SetStatus(const std::string& utf8);

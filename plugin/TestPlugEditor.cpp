@@ -53,7 +53,11 @@ void TTestPlug::KeyboardNoteOff(int32_t key) { Host->HostDispatch(HostTag, HostO
 
 void TTestPlug::SetChosen(int32_t index) { LoadWaveTable(index, true, true, true); }
 
-void TTestPlug::EditorResized() { Host->HostDispatch(HostTag, HostOpcode::EditorResized, 0, 0); }
+void TTestPlug::EditorResized() {
+    // The host reads the new size from its own connection.
+    tk::Application().SyncWithServer();
+    Host->HostDispatch(HostTag, HostOpcode::EditorResized, 0, 0);
+}
 
 void TTestPlug::KeyboardShown(bool shown) {
     // A detached editor shows no keys, whatever its height.

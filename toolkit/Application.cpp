@@ -188,6 +188,11 @@ void TApplication::WaitAndProcess(int maxMs) {
     ProcessMessages();
 }
 
+void TApplication::SyncWithServer() {
+    TDisplay* d = nativeTargets_.empty() ? nullptr : TDisplay::Get();
+    if (d && d->Usable()) XSync(d->X(), False);
+}
+
 void TApplication::ControlDestroyed(TControl* control) {
     if (hintControl_ == control) hintControl_ = nullptr;
     if (pointerOver_ == control) pointerOver_ = nullptr;

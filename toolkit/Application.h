@@ -79,6 +79,9 @@ public:
     void ProcessMessages();
     // Waits up to `maxMs` for X input or the next timer, then runs one turn.
     void WaitAndProcess(int maxMs);
+    // Returns once the server has carried out every request sent so far, so
+    // another connection (the host's) sees our windows as they are now.
+    void SyncWithServer();
 
     // Forget references to a control that goes away.
     void ControlDestroyed(TControl* control);

@@ -167,6 +167,13 @@ void TWinControl::NativeWindowLost() {
     handle_ = 0;
 }
 
+void TWinControl::SizedByHost(int deviceWidth, int deviceHeight) {
+    const int width = static_cast<int>(std::lround(deviceWidth / scale_));
+    const int height = static_cast<int>(std::lround(deviceHeight / scale_));
+    // Runs OnResize like any other change of size.
+    if (width != Width() || height != Height()) SetBounds(Left(), Top(), width, height);
+}
+
 void TWinControl::SetParent(TWinControl* parent) {
     if (parent == Parent()) return;
     TControl::SetParent(parent);

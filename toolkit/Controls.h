@@ -183,6 +183,8 @@ public:
 
     // The platform window went away with a foreign parent.
     void NativeWindowLost();
+    // The platform window was given this size (device pixels) from outside.
+    void SizedByHost(int deviceWidth, int deviceHeight);
     TNativeWindow* Native() const { return native_.get(); }
 
 protected:

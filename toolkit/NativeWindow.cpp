@@ -36,6 +36,7 @@ TNativeWindow::TNativeWindow(TWinControl& owner, ::Window parent, const TRect& b
     a.background_pixmap = 0;  // None: we paint every pixel ourselves, so nothing flickers
     a.event_mask = kEventMask;
     a.bit_gravity = NorthWestGravity;
+    sizeSerial_ = NextRequest(display_);
     window_ = XCreateWindow(display_, parent ? parent : d.Root(), b.Left, b.Top, static_cast<unsigned>(width_),
                             static_cast<unsigned>(height_), 0, CopyFromParent, InputOutput, CopyFromParent,
                             CWBackPixmap | CWEventMask | CWBitGravity, &a);
@@ -62,6 +63,7 @@ void TNativeWindow::MoveResize(const TRect& b) {
     if (!Live()) return;
     width_ = std::max(1, b.Width());
     height_ = std::max(1, b.Height());
+    sizeSerial_ = NextRequest(display_);
     XMoveResizeWindow(display_, window_, b.Left, b.Top, static_cast<unsigned>(width_), static_cast<unsigned>(height_));
 }
 
@@ -140,6 +142,15 @@ void TNativeWindow::HandleNativeEvent(const XEvent& e) {
             // A grab of our own (a knob drag hides the cursor) is no leaving.
             if (e.xcrossing.mode == NotifyNormal) owner_.DispatchMouseLeave();
             break;
+        case ConfigureNotify: {
+            // Sized by someone else (the host): the control takes the new size.
+            const XConfigureEvent& c = e.xconfigure;
+            if (c.window != window_ || c.serial < sizeSerial_ || (c.width == width_ && c.height == height_)) break;
+            width_ = c.width;
+            height_ = c.height;
+            owner_.SizedByHost(c.width, c.height);
+            break;
+        }
         case DestroyNotify:
             if (e.xdestroywindow.window == window_) owner_.NativeWindowLost();
             break;

@@ -50,6 +50,9 @@ private:
     ::Window window_ = 0;
     TSurface back_;
     int width_ = 1, height_ = 1;
+    // The first request of our latest size change: configure events older
+    // than it describe sizes that change overrides.
+    unsigned long sizeSerial_ = 0;
     TCursor cursor_ = TCursor::Default;
     bool lost_ = false;
 };

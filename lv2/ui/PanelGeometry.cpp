@@ -31,23 +31,41 @@ PanelGeometry::~PanelGeometry() {
     if (display_) XCloseDisplay(display_);
 }
 
-std::optional<PanelSize> PanelGeometry::SizeOf(uintptr_t window) const {
-    if (!display_ || window == 0) return std::nullopt;
+template <typename Request>
+bool PanelGeometry::Trapped(Request request) const {
     XSync(display_, False);
     gTrapped = display_;
     gFailed = false;
     gOuter = XSetErrorHandler(&TrapError);
-    ::Window root;
-    int x, y;
-    unsigned w = 0, h = 0, border, depth;
-    const Status ok = XGetGeometry(display_, static_cast<::Window>(window), &root, &x, &y, &w, &h, &border, &depth);
+    const bool ok = request();
     XSync(display_, False);
     XErrorHandler now = XSetErrorHandler(gOuter.load());
     // Someone else set a handler meanwhile: theirs stays.
     if (now != &TrapError) XSetErrorHandler(now);
     gTrapped = nullptr;
-    if (!ok || gFailed) return std::nullopt;
+    return ok && !gFailed;
+}
+
+std::optional<PanelSize> PanelGeometry::SizeOf(uintptr_t window) const {
+    if (!display_ || window == 0) return std::nullopt;
+    unsigned w = 0, h = 0;
+    const bool ok = Trapped([&] {
+        ::Window root;
+        int x, y;
+        unsigned border, depth;
+        return XGetGeometry(display_, static_cast<::Window>(window), &root, &x, &y, &w, &h, &border, &depth) != 0;
+    });
+    if (!ok) return std::nullopt;
     return PanelSize{static_cast<int>(w), static_cast<int>(h)};
+}
+
+bool PanelGeometry::Resize(uintptr_t window, PanelSize size) const {
+    if (!display_ || window == 0 || size.Width <= 0 || size.Height <= 0) return false;
+    return Trapped([&] {
+        XResizeWindow(display_, static_cast<::Window>(window), static_cast<unsigned>(size.Width),
+                      static_cast<unsigned>(size.Height));
+        return true;
+    });
 }
 
 }  // namespace norv::lv2

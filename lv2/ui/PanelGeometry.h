@@ -1,6 +1,7 @@
 // Looks at the panel's X window from a connection of the UI's own: its size
 // for the host's ui:resize, and whether it still exists (a host may destroy
-// the parent before it cleans the UI up). GUI thread.
+// the parent before it cleans the UI up); and resizes it for a host that
+// asks the UI to take a size. GUI thread.
 #pragma once
 
 #include <cstdint>
@@ -26,8 +27,15 @@ public:
     bool Usable() const { return display_ != nullptr; }
     // nullopt when the window is gone (or the connection is not usable).
     std::optional<PanelSize> SizeOf(uintptr_t window) const;
+    // False when the window is gone (or the connection is not usable). The
+    // panel hears of its new size as of any resize and may correct it.
+    bool Resize(uintptr_t window, PanelSize size) const;
 
 private:
+    // Runs `request` with X errors of this connection caught; false when one came.
+    template <typename Request>
+    bool Trapped(Request request) const;
+
     Display* display_ = nullptr;
 };
 

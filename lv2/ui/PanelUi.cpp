@@ -101,10 +101,15 @@ int PanelUi::Idle() {
     return 0;
 }
 
+int PanelUi::HostResize(int width, int height) {
+    if (gone_) return 1;
+    return geometry_.Resize(Widget(), {width, height}) ? 0 : 1;
+}
+
+// Every time the panel asks: the host may have sized it meanwhile.
 void PanelUi::TellSize() {
     const std::optional<PanelSize> size = geometry_.SizeOf(Widget());
-    if (!size || *size == told_) return;
-    told_ = *size;
+    if (!size) return;
     if (features_.Resize) features_.Resize->ui_resize(features_.Resize->handle, size->Width, size->Height);
 }
 

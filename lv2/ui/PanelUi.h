@@ -30,6 +30,8 @@ public:
     void PortEvent(uint32_t port, uint32_t size, uint32_t format, const void* buffer);
     // 0 while the panel lives, 1 once it is gone.
     int Idle();
+    // The host gives the panel a size; 0 when it took it (it may correct it later).
+    int HostResize(int width, int height);
 
 private:
     void TellSize();
@@ -43,7 +45,6 @@ private:
     PanelGeometry geometry_;
     std::unique_ptr<UiHost> host_;
     TQuirraPlug* plug_ = nullptr;
-    PanelSize told_;
     int resizes_ = 0;
     int locks_ = 0;
     std::string setName_;  // UTF-8, as the set property carries it

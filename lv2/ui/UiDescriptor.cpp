@@ -80,9 +80,19 @@ int Idle(LV2UI_Handle handle) {
 
 const LV2UI_Idle_Interface kIdle = {Idle};
 
+// Host's UI thread: the host resized its window and gives the panel the room.
+int HostResize(LV2UI_Feature_Handle handle, int width, int height) {
+    if (!handle) return 1;
+    std::lock_guard lock(GuiThreadLock());
+    return static_cast<PanelUi*>(handle)->HostResize(width, height);
+}
+
+const LV2UI_Resize kResize = {nullptr, HostResize};
+
 // Any thread.
 const void* ExtensionData(const char* uri) {
     if (uri && std::strcmp(uri, LV2_UI__idleInterface) == 0) return &kIdle;
+    if (uri && std::strcmp(uri, LV2_UI__resize) == 0) return &kResize;
     return nullptr;
 }
 

@@ -5,6 +5,8 @@
 
 #include <cairo.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -125,6 +127,60 @@ TEST_F(EditorX11, APersonPlaysTurnsAndChoosesWithTheMouse) {
     ASSERT_TRUE(Do({"mousemove", "250", "28", "click", "5"}));
     EXPECT_EQ(editor.WaitForLine("set "), "set Upright");
     EXPECT_TRUE(editor.Alive());
+}
+
+// The host's window resized from outside (as a user or a window manager
+// would): the panel takes the room, corrects 187 to 152 and 258 to 237,
+// asking once each time to be fitted again, and keeps 200 without a word.
+TEST_F(EditorX11, TheHostsResizesRunThePanelsHeightRule) {
+    ChildProgram editor({NORV_BUILD_DIR "/norvkeys", "--plugin", plugin_, "editor"}, Display());
+    const auto panelLine = editor.WaitForLine("panel ", 30s);
+    ASSERT_TRUE(panelLine) << "the editor did not come up";
+    ASSERT_TRUE(editor.WaitForLine("set ", 30s));
+    const Window panel = std::stoul(panelLine->substr(6), nullptr, 16);
+    ::Display* x = XOpenDisplay(Display().c_str());
+    ASSERT_NE(x, nullptr);
+    auto heightOf = [x](Window w) {
+        Window root;
+        int wx, wy;
+        unsigned width = 0, height = 0, border, depth;
+        return XGetGeometry(x, w, &root, &wx, &wy, &width, &height, &border, &depth) ? static_cast<int>(height) : -1;
+    };
+    Window root, host, *children = nullptr;
+    unsigned n = 0;
+    ASSERT_TRUE(XQueryTree(x, panel, &root, &host, &children, &n));
+    if (children) XFree(children);
+    const int status = heightOf(host) - heightOf(panel);
+    ASSERT_GT(status, 0) << "the status line lies below the panel";
+    auto resizeHost = [&](int panelHeight) {
+        XResizeWindow(x, host, 400, static_cast<unsigned>(panelHeight + status));
+        XSync(x, False);
+    };
+
+    resizeHost(187);
+    EXPECT_EQ(editor.WaitForLine("panel-size ", 30s), "panel-size 400 152");
+    EXPECT_EQ(heightOf(panel), 152);
+    EXPECT_EQ(heightOf(host), 152 + status) << "the host fitted its window to the panel";
+    resizeHost(258);
+    EXPECT_EQ(editor.WaitForLine("panel-size ", 30s), "panel-size 400 237");
+    EXPECT_EQ(heightOf(panel), 237);
+
+    resizeHost(200);
+    bool sized = false;
+    for (const auto deadline = std::chrono::steady_clock::now() + 30s;
+         !(sized = heightOf(panel) == 200) && std::chrono::steady_clock::now() < deadline;)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(sized) << "the host did not size the panel";
+    // The keyboard button, which the panel hears after the 200: a height
+    // other than 237 becomes 237, and that is the next request to be fitted.
+    ASSERT_TRUE(Do({"mousemove", "365", "129", "click", "1"}));
+    EXPECT_EQ(editor.WaitForLine("panel-size ", 30s), "panel-size 400 237");
+    EXPECT_EQ(heightOf(panel), 237);
+    XCloseDisplay(x);
+    EXPECT_EQ(editor.Stop(), 0);
+    EXPECT_EQ(std::count_if(editor.Lines().begin(), editor.Lines().end(),
+                            [](const std::string& l) { return l.rfind("panel-size ", 0) == 0; }),
+              3);
 }
 
 // A host of our own, on the display: the panel goes into its window and back.

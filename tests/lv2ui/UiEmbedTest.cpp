@@ -154,6 +154,26 @@ TEST_F(Lv2Ui, PanelEmbedsInTheParentAndTellsItsSizeAtEachScale) {
     EXPECT_EQ(std::make_pair(static_cast<int>(w), static_cast<int>(h)), keyless);
     ASSERT_TRUE(Do({"mousemove", "365", "129", "click", "1"}));
     ASSERT_TRUE(ui.IdleUntil([&] { return ui.Resizes().back() == one; }));
+
+    // The host sizes the panel: through its window (187) or the UI's own
+    // ui:resize (258), each corrected and told once; 200 is kept untold,
+    // and the keyboard button, heard after it, makes it 237.
+    const size_t told = ui.Resizes().size();
+    const auto widget = static_cast<::Window>(ui.Widget());
+    XResizeWindow(ui.X(), widget, 400, 187);
+    XSync(ui.X(), False);
+    ASSERT_TRUE(ui.IdleUntil([&] { return ui.Resizes().size() == told + 1; }));
+    EXPECT_EQ(ui.Resizes().back(), keyless);
+    ASSERT_EQ(ui.HostResize(400, 258), 0);
+    ASSERT_TRUE(ui.IdleUntil([&] { return ui.Resizes().size() == told + 2; }));
+    EXPECT_EQ(ui.Resizes().back(), one);
+    XResizeWindow(ui.X(), widget, 400, 200);
+    XSync(ui.X(), False);
+    ASSERT_TRUE(Do({"mousemove", "365", "129", "click", "1"}));
+    ASSERT_TRUE(ui.IdleUntil([&] { return ui.Resizes().size() == told + 3; }));
+    EXPECT_EQ(ui.Resizes().back(), one);
+    ASSERT_TRUE(XGetGeometry(ui.X(), widget, &root, &x, &y, &w, &h, &border, &depth));
+    EXPECT_EQ(h, 237u);
     ui.Cleanup();
 
     ASSERT_TRUE(ui.Instantiate({.Parent = true, .Resize = true, .Scale = 2.0f}));

@@ -103,6 +103,12 @@ int UiHarness::Idle() {
     return idle ? idle->idle(ui_) : 1;
 }
 
+int UiHarness::HostResize(int width, int height) {
+    const auto* resize =
+        ui_ ? static_cast<const LV2UI_Resize*>(descriptor_->extension_data(LV2_UI__resize)) : nullptr;
+    return resize ? resize->ui_resize(ui_, width, height) : -1;
+}
+
 bool UiHarness::IdleUntil(const std::function<bool()>& done, std::chrono::milliseconds patience) {
     const auto deadline = std::chrono::steady_clock::now() + patience;
     while (!done()) {

@@ -54,9 +54,11 @@ public:
     void PortEvent(uint32_t port, const std::vector<uint8_t>& atom);
     // One idle call; its result.
     int Idle();
+    // The UI's own ui:resize, as a host that resized its window calls it; -1 without one.
+    int HostResize(int width, int height);
     // Idles every 10 ms until `done` holds; false after `patience`.
     bool IdleUntil(const std::function<bool()>& done,
-                   std::chrono::milliseconds patience = std::chrono::seconds(10));
+                   std::chrono::milliseconds patience = std::chrono::seconds(30));
     // Idles for `span`, letting the panel settle.
     void IdleFor(std::chrono::milliseconds span);
     // The parent window's children right now.

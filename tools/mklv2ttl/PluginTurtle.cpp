@@ -171,7 +171,7 @@ std::string PluginTurtle(const PluginFacts& facts) {
            "    ui:binary <" + kBinary + "> ;\n"
            "    lv2:requiredFeature ui:parent, urid:map ;\n"
            "    lv2:optionalFeature ui:resize, ui:idleInterface ;\n"
-           "    lv2:extensionData ui:idleInterface ;\n"
+           "    lv2:extensionData ui:idleInterface, ui:resize ;\n"
            "    ui:portNotification [\n"
            "        ui:plugin " + plugin + " ;\n"
            "        lv2:symbol \"notify\" ;\n"

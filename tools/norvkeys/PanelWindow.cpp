@@ -50,8 +50,10 @@ bool PanelWindow::Pump(int waitMs) {
     if (!window_.Pump(waitMs)) return false;
     plug_->IdleUpdate();
     if (host_.EditorResizes != resizes_) {
-        resizes_ = host_.EditorResizes;
         window_.FitPanel(plug_->EditorHandle);
+        const std::string size =
+            "panel-size " + std::to_string(window_.PanelWidth()) + " " + std::to_string(window_.PanelHeight());
+        for (; resizes_ != host_.EditorResizes; ++resizes_) LogEvent(size);
     }
     if (host_.StatusTexts.size() != statusCount_) {
         statusCount_ = host_.StatusTexts.size();

@@ -1,7 +1,8 @@
 // The instance's panel in a window of this host, with the host's status
 // line, as `editor` and `play` show it. Each event a script may follow is
 // one printed line: "panel 0xID" once the panel is in, "set NAME" for the
-// first set and every switch. GUI thread only.
+// first set and every switch, "panel-size W H" each time the panel asks to
+// be fitted again. GUI thread only.
 #pragma once
 
 #include <cstddef>
