@@ -68,4 +68,15 @@ bool PanelGeometry::Resize(uintptr_t window, PanelSize size) const {
     });
 }
 
+bool PanelGeometry::ButtonHeld(uintptr_t window) const {
+    if (!display_ || window == 0) return false;
+    unsigned mask = 0;
+    const bool ok = Trapped([&] {
+        ::Window root, child;
+        int rx, ry, wx, wy;
+        return XQueryPointer(display_, static_cast<::Window>(window), &root, &child, &rx, &ry, &wx, &wy, &mask) != 0;
+    });
+    return ok && (mask & (Button1Mask | Button2Mask | Button3Mask)) != 0;
+}
+
 }  // namespace norv::lv2

@@ -30,6 +30,8 @@ public:
     // False when the window is gone (or the connection is not usable). The
     // panel hears of its new size as of any resize and may correct it.
     bool Resize(uintptr_t window, PanelSize size) const;
+    // A mouse button is down right now (false when the window is gone).
+    bool ButtonHeld(uintptr_t window) const;
 
 private:
     // Runs `request` with X errors of this connection caught; false when one came.

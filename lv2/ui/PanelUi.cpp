@@ -16,8 +16,6 @@
 namespace norv::lv2 {
 namespace {
 
-constexpr int kDefaultRate = 48000;
-
 std::string WithSlash(std::string path) {
     if (path.empty() || path.back() != '/') path += '/';
     return path;
@@ -37,13 +35,18 @@ PanelUi::PanelUi(const std::string& bundlePath, LV2UI_Write_Function write, LV2U
         std::snprintf(id, sizeof id, "0x%lx", static_cast<unsigned long>(features.Parent));
         throw std::runtime_error(std::string("the host's parent window ") + id + " does not exist");
     }
-    host_ = std::make_unique<UiHost>(WithSlash(bundlePath) + "NorvKeys.so", writer_);
+    host_ = std::make_unique<UiHost>(WithSlash(bundlePath) + "NorvKeys.so", writer_, features.Touch);
     host_->MainWindow = static_cast<intptr_t>(features.Parent);
     plug_ = host_->CreateInstance();
     if (!plug_) throw std::runtime_error(WithSlash(bundlePath) + "NorvKeys.so: the instrument refused to create an instance");
 
-    const double rate = features.SampleRate.value_or(kDefaultRate);
-    plug_->HostCommand(PlugCommand::SetSampleRate, 0, static_cast<intptr_t>(std::lround(rate)));
+    // The panel's instance never plays. Its sets are the plug-in's: the
+    // plug-in and this UI share one loaded instrument in the host's process,
+    // which holds one copy of a set for all its instances. Until the rate is
+    // known, a load takes whatever copy the plug-in holds; at the plug-in's
+    // rate, a set chosen on the panel is loaded as the plug-in will take it.
+    if (features.SampleRate)
+        plug_->HostCommand(PlugCommand::SetSampleRate, 0, static_cast<intptr_t>(std::lround(*features.SampleRate)));
     if (features.Scale) plug_->HostCommand(PlugCommand::SetEditorScale, 0, std::lround(*features.Scale * 100));
     plug_->HostCommand(PlugCommand::SetEditorParent, 0, static_cast<intptr_t>(features.Parent));
     if (!plug_->EditorHandle || !geometry_.SizeOf(static_cast<uintptr_t>(plug_->EditorHandle))) {
@@ -52,7 +55,6 @@ PanelUi::PanelUi(const std::string& bundlePath, LV2UI_Write_Function write, LV2U
     }
 
     resizes_ = host_->EditorResizes;
-    locks_ = host_->ProcessingLocks;
     setName_ = host::PlayingSetName(plug_);
     TellSize();
     writer_.GetSet();
@@ -97,7 +99,8 @@ int PanelUi::Idle() {
         resizes_ = host_->EditorResizes;
         TellSize();
     }
-    FollowSetSwitch();
+    if (host_->Touching() && !geometry_.ButtonHeld(Widget())) host_->EndGesture();
+    ForwardOwnChoice();
     return 0;
 }
 
@@ -113,11 +116,9 @@ void PanelUi::TellSize() {
     if (features_.Resize) features_.Resize->ui_resize(features_.Resize->handle, size->Width, size->Height);
 }
 
-// The selector switches the instance's set under the host's processing lock;
-// the plug-in follows through the set property, and its ports take the set's preset.
-void PanelUi::FollowSetSwitch() {
-    if (host_->ProcessingLocks == locks_) return;
-    locks_ = host_->ProcessingLocks;
+// A set chosen on the panel's selector: the plug-in follows through the set
+// property, and its ports take the set's preset.
+void PanelUi::ForwardOwnChoice() {
     std::string name = host::PlayingSetName(plug_);
     if (name == setName_) return;
     setName_ = std::move(name);
@@ -134,7 +135,6 @@ void PanelUi::FollowPluginSet(const std::string& utf8) {
         std::fprintf(stderr, "Norv Keys UI: the plug-in plays set \"%s\"; the panel keeps its own: %s\n", utf8.c_str(),
                      error.c_str());
     setName_ = host::PlayingSetName(plug_);
-    locks_ = host_->ProcessingLocks;
 }
 
 }  // namespace norv::lv2

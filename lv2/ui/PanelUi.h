@@ -35,7 +35,7 @@ public:
 
 private:
     void TellSize();
-    void FollowSetSwitch();
+    void ForwardOwnChoice();
     void FollowPluginSet(const std::string& utf8);
 
     UiFeatures features_;
@@ -46,7 +46,6 @@ private:
     std::unique_ptr<UiHost> host_;
     TQuirraPlug* plug_ = nullptr;
     int resizes_ = 0;
-    int locks_ = 0;
     std::string setName_;  // UTF-8, as the set property carries it
     bool gone_ = false;
 };

@@ -47,6 +47,8 @@ std::variant<UiFeatures, std::string> ReadUiFeatures(const LV2_Feature* const* f
             f.Map = static_cast<LV2_URID_Map*>(feature.data);
         } else if (std::strcmp(feature.URI, LV2_UI__resize) == 0) {
             f.Resize = static_cast<const LV2UI_Resize*>(feature.data);
+        } else if (std::strcmp(feature.URI, LV2_UI__touch) == 0) {
+            f.Touch = static_cast<const LV2UI_Touch*>(feature.data);
         } else if (std::strcmp(feature.URI, LV2_OPTIONS__options) == 0) {
             options = static_cast<const LV2_Options_Option*>(feature.data);
         }
@@ -55,6 +57,7 @@ std::variant<UiFeatures, std::string> ReadUiFeatures(const LV2_Feature* const* f
         return std::string("the host gives no parent window (" LV2_UI__parent "); this UI only embeds into one");
     if (!f.Map || !f.Map->map) return std::string("the host gives no URID map (" LV2_URID__map ")");
     if (f.Resize && !f.Resize->ui_resize) f.Resize = nullptr;
+    if (f.Touch && !f.Touch->touch) f.Touch = nullptr;
 
     const LV2_URID scale = f.Map->map(f.Map->handle, LV2_UI__scaleFactor);
     const LV2_URID rate = f.Map->map(f.Map->handle, LV2_PARAMETERS__sampleRate);

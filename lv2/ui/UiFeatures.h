@@ -15,6 +15,7 @@ struct UiFeatures {
     uintptr_t Parent = 0;               // ui:parent, an X window id
     LV2_URID_Map* Map = nullptr;        // urid:map
     const LV2UI_Resize* Resize = nullptr;  // ui:resize, optional
+    const LV2UI_Touch* Touch = nullptr;    // ui:touch, optional
     std::optional<double> Scale;        // ui:scaleFactor from the options
     std::optional<double> SampleRate;   // param:sampleRate from the options
 };

@@ -1,5 +1,6 @@
 #include "lv2ui/TestBundle.h"
 
+#include <chrono>
 #include <fstream>
 #include <iterator>
 
@@ -21,6 +22,9 @@ std::string MakeTwoSetBundle(const fs::path& root) {
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     text.replace(text.find("name=Norv Grand"), 15, "name=Upright");
     std::ofstream(root / "WavTables" / "Upright.wti", std::ios::binary) << text;
+    // As old as sets installed before a session, which instances share.
+    for (const char* copied : {"default.wti", "NorvGrand.wti", "Upright.wti"})
+        fs::last_write_time(root / "WavTables" / copied, fs::file_time_type::clock::now() - std::chrono::hours(1));
     return root.string() + "/";
 }
 

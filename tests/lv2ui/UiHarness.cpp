@@ -46,8 +46,30 @@ UiHarness::UiHarness(const std::string& bundle) : bundle_(bundle) {
     XSync(x_, False);
 }
 
+bool UiHarness::StartPlugin() {
+    using DescriptorFn = const LV2_Descriptor* (*)(uint32_t);
+    auto fn = library_ ? reinterpret_cast<DescriptorFn>(dlsym(library_, "lv2_descriptor")) : nullptr;
+    for (uint32_t i = 0; fn && !plugin_; ++i) {
+        const LV2_Descriptor* d = fn(i);
+        if (!d) break;
+        if (std::strcmp(d->URI, lv2::kPluginUri) == 0) plugin_ = d;
+    }
+    if (!plugin_ || pluginInstance_) return false;
+    const LV2_Feature map{LV2_URID__map, &map_};
+    const LV2_Feature schedule{LV2_WORKER__schedule, &schedule_};
+    const LV2_Feature* features[] = {&map, &schedule, nullptr};
+    pluginInstance_ = plugin_->instantiate(plugin_, 48000.0, bundle_.c_str(), features);
+    if (!pluginInstance_) return false;
+    plugin_->activate(pluginInstance_);
+    return true;
+}
+
 UiHarness::~UiHarness() {
     Cleanup();
+    if (pluginInstance_) {
+        plugin_->deactivate(pluginInstance_);
+        plugin_->cleanup(pluginInstance_);
+    }
     if (x_) {
         if (parentAlive_) XDestroyWindow(x_, parent_);
         XCloseDisplay(x_);
@@ -67,8 +89,9 @@ bool UiHarness::Instantiate(const UiOptions& options) {
     const LV2_Feature parent{LV2_UI__parent, reinterpret_cast<void*>(static_cast<uintptr_t>(parent_))};
     const LV2_Feature map{LV2_URID__map, &map_};
     const LV2_Feature resize{LV2_UI__resize, &resize_};
+    const LV2_Feature touch{LV2_UI__touch, &touch_};
     const LV2_Feature optionsFeature{LV2_OPTIONS__options, const_cast<LV2_Options_Option*>(opts)};
-    std::vector<const LV2_Feature*> features = {&map};
+    std::vector<const LV2_Feature*> features = {&map, &touch};
     if (options.Parent) features.push_back(&parent);
     if (options.Resize) features.push_back(&resize);
     if (options.Scale) features.push_back(&optionsFeature);
@@ -172,6 +195,11 @@ int UiHarness::Resized(LV2UI_Feature_Handle handle, int width, int height) {
     if (self->parentAlive_ && width > 0 && height > 0)
         XResizeWindow(self->x_, self->parent_, static_cast<unsigned>(width), static_cast<unsigned>(height));
     return 0;
+}
+
+void UiHarness::Touched(LV2UI_Feature_Handle handle, uint32_t port, bool grabbed) {
+    auto* self = static_cast<UiHarness*>(handle);
+    self->touches_.push_back({port, grabbed, self->writes_.size()});
 }
 
 void UiHarness::Write(LV2UI_Controller controller, uint32_t port, uint32_t size, uint32_t protocol,

@@ -3,7 +3,9 @@
 // a URID map, ui:resize and write_function that record what the UI does.
 #pragma once
 
+#include <lv2/core/lv2.h>
 #include <lv2/ui/ui.h>
+#include <lv2/worker/worker.h>
 #include <lv2/urid/urid.h>
 
 #include <chrono>
@@ -25,6 +27,14 @@ struct PortWrite {
     float Value() const;  // for a control port write
 };
 
+// A ui:touch call, and how many port writes came before it.
+struct Touch {
+    uint32_t Port;
+    bool Grabbed;
+    size_t WritesBefore;
+    bool operator==(const Touch&) const = default;
+};
+
 struct UiOptions {
     bool Parent = true;
     bool Resize = true;
@@ -40,6 +50,9 @@ public:
     UiHarness& operator=(const UiHarness&) = delete;
 
     bool Loaded() const { return descriptor_ != nullptr; }
+    // The plug-in itself in this process, as a host runs it beside its UI:
+    // instantiated at 48 kHz and activated (its worker is never asked).
+    bool StartPlugin();
     // True when the UI came up; the widget is then in Widget().
     bool Instantiate(const UiOptions& options = {});
     void Cleanup();
@@ -49,6 +62,7 @@ public:
     ::Display* X() const { return x_; }
     const std::vector<std::pair<int, int>>& Resizes() const { return resizes_; }
     std::vector<PortWrite>& Writes() { return writes_; }
+    std::vector<Touch>& Touches() { return touches_; }
 
     void PortEvent(uint32_t port, float value);
     void PortEvent(uint32_t port, const std::vector<uint8_t>& atom);
@@ -73,6 +87,8 @@ public:
 private:
     static LV2_URID MapUri(LV2_URID_Map_Handle handle, const char* uri);
     static int Resized(LV2UI_Feature_Handle handle, int width, int height);
+    static LV2_Worker_Status Schedule(LV2_Worker_Schedule_Handle, uint32_t, const void*) { return LV2_WORKER_SUCCESS; }
+    static void Touched(LV2UI_Feature_Handle handle, uint32_t port, bool grabbed);
     static void Write(LV2UI_Controller controller, uint32_t port, uint32_t size, uint32_t protocol,
                       const void* buffer);
 
@@ -85,10 +101,15 @@ private:
     std::map<std::string, uint32_t> urids_;
     LV2_URID_Map map_{this, &MapUri};
     LV2UI_Resize resize_{this, &Resized};
+    LV2_Worker_Schedule schedule_{this, &Schedule};
+    const LV2_Descriptor* plugin_ = nullptr;
+    LV2_Handle pluginInstance_ = nullptr;
+    LV2UI_Touch touch_{this, &Touched};
     LV2UI_Handle ui_ = nullptr;
     uintptr_t widget_ = 0;
     std::vector<std::pair<int, int>> resizes_;
     std::vector<PortWrite> writes_;
+    std::vector<Touch> touches_;
 };
 
 }  // namespace norv::test
