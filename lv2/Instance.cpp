@@ -76,8 +76,10 @@ void Instance::Activate() {
     if (!reloadForRate_) return;
     reloadForRate_ = false;
     std::vector<uint8_t> state = host::SaveInstanceState(plug_);
-    if (const std::optional<host::SavedState> parsed = host::ParseState(state)) loader_->Load(parsed->Name);
+    const std::optional<host::SavedState> parsed = host::ParseState(state);
+    if (parsed) loader_->Prepare(parsed->Name);
     host::RestoreInstanceState(*host_, plug_, std::move(state));
+    if (parsed) loader_->Follow(parsed->Name);
 }
 
 void Instance::Deactivate() {

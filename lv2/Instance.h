@@ -73,7 +73,7 @@ private:
     std::unique_ptr<host::Host> host_;
     TQuirraPlug* plug_ = nullptr;
     std::unique_ptr<host::LivePlayer> player_;
-    // Loads every set before plug_ does (under GuiThreadLock()).
+    // Loads every set before plug_ does and lets go of it after (under GuiThreadLock()).
     std::unique_ptr<SetLoader> loader_;
     RunStats stats_;
 

@@ -9,20 +9,27 @@ namespace norv::lv2 {
 
 SetLoader::SetLoader(const std::string& pluginPath, int32_t rate)
     : host_(std::make_unique<host::Host>(pluginPath)) {
-    plug_ = host_->CreateInstance();
-    if (!plug_) throw std::runtime_error(pluginPath + ": the plug-in made no instance");
-    plug_->HostCommand(PlugCommand::SetSampleRate, 0, rate);
+    for (Silent* s : {&ahead_, &behind_}) {
+        s->Plug = host_->CreateInstance();
+        if (!s->Plug) throw std::runtime_error(pluginPath + ": the plug-in made no instance");
+        s->Plug->HostCommand(PlugCommand::SetSampleRate, 0, rate);
+    }
 }
 
 SetLoader::~SetLoader() {
-    if (plug_) host_->DestroyInstance(plug_);
+    for (Silent* s : {&ahead_, &behind_})
+        if (s->Plug) host_->DestroyInstance(s->Plug);
 }
 
-void SetLoader::Load(const std::string& cp936Name) {
-    std::optional<host::SavedState> state = host::ParseState(host::SaveInstanceState(plug_));
+void SetLoader::Prepare(const std::string& cp936Name) { ahead_.Load(*host_, cp936Name); }
+
+void SetLoader::Follow(const std::string& cp936Name) { behind_.Load(*host_, cp936Name); }
+
+void SetLoader::Silent::Load(host::Host& host, const std::string& cp936Name) {
+    std::optional<host::SavedState> state = host::ParseState(host::SaveInstanceState(Plug));
     if (!state) return;
     state->Name = cp936Name;
-    host::RestoreInstanceState(*host_, plug_, host::StateBytes(*state));
+    host::RestoreInstanceState(host, Plug, host::StateBytes(*state));
 }
 
 }  // namespace norv::lv2

@@ -1,16 +1,18 @@
-// A second, silent instance of the instrument that loads a set before the
-// playing instance switches to it. Both are instances of one loaded plug-in,
-// which keeps one copy of a set for every instance that plays it: when the
-// playing instance then loads the set under the processing lock, it only
-// takes that copy, and run() misses no more than the swap.
+// Silent instances of the instrument that load a set before the playing
+// instance switches to it, and let go of the old one after. They are
+// instances of the same loaded plug-in, which keeps one copy of a set for
+// every instance that plays it: the playing instance's switch, under the
+// processing lock, then only takes a copy that is there and hands back one
+// that is still held, so run() misses no more than the swap.
 //
-// The silent instance has a host of its own, so its loads never take the
-// processing lock that run() tries. It follows every set the playing
-// instance takes, so it holds no copy that the playing instance does not.
+// The instances have a host of their own, so their loads never take the
+// processing lock that run() tries. Between switches both hold the set the
+// playing instance plays, and no other.
 //
 // Threads: whichever thread holds GuiThreadLock().
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -27,13 +29,20 @@ public:
     SetLoader(const SetLoader&) = delete;
     SetLoader& operator=(const SetLoader&) = delete;
 
-    // Loads the set that `cp936Name` names (as a saved state names it) at
-    // the rate given. A name the library lacks leaves the set as it was.
-    void Load(const std::string& cp936Name);
+    // Before the playing instance loads the set `cp936Name` names (as a
+    // saved state names it): the set is loaded ahead.
+    void Prepare(const std::string& cp936Name);
+    // After it has: the set it played before is let go here, outside the
+    // processing lock.
+    void Follow(const std::string& cp936Name);
 
 private:
+    struct Silent {
+        TQuirraPlug* Plug = nullptr;
+        void Load(host::Host& host, const std::string& cp936Name);
+    };
     std::unique_ptr<host::Host> host_;
-    TQuirraPlug* plug_ = nullptr;
+    Silent ahead_, behind_;
 };
 
 }  // namespace norv::lv2

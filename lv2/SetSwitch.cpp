@@ -36,10 +36,10 @@ bool ChooseSetByName(host::Host& host, TQuirraPlug* plug, const std::string& fol
         error = folder + ": no set named \"" + std::string(utf8) + "\"";
         return false;
     }
-    if (loader) loader->Load(match->Name);
+    if (loader) loader->Prepare(match->Name);
     // The state is read and written back under the processing lock, so no
     // parameter change from run() falls in between.
-    std::lock_guard processing(host.ProcessingMutex());
+    std::unique_lock processing(host.ProcessingMutex());
     std::optional<host::SavedState> state = host::ParseState(host::SaveInstanceState(plug));
     if (!state) {
         error = "the instrument saved a state that cannot be read";
@@ -48,6 +48,8 @@ bool ChooseSetByName(host::Host& host, TQuirraPlug* plug, const std::string& fol
     state->Name = match->Name;
     host::RestoreInstanceState(host, plug, host::StateBytes(*state));
     const std::optional<host::SavedState> now = host::ParseState(host::SaveInstanceState(plug));
+    processing.unlock();
+    if (now && loader) loader->Follow(now->Name);
     if (now) playing = DisplayText(now->Name);
     if (!now || !EqualsIgnoreCase(now->Name, match->Name.substr(0, host::kMaxStateNameBytes))) {
         error = match->File + ": the set \"" + DisplayText(match->Name) + "\" did not load";

@@ -37,7 +37,8 @@ class SetLoader;
 // whose name or label is `utf8` (either letter case), keeping the parameter
 // values, and puts the name of the set it plays now in `playing` (UTF-8).
 // With a `loader`, the set is loaded there first, while `plug` plays on, so
-// the switch under the processing lock finds it loaded.
+// the switch under the processing lock finds it loaded, and the old set is
+// let go after it.
 // Returns false with the reason in `error` when no set is so named or the set
 // would not load; the instance then plays what it played.
 bool ChooseSetByName(host::Host& host, TQuirraPlug* plug, const std::string& folder, std::string_view utf8,

@@ -47,7 +47,7 @@ LV2_State_Status Instance::Restore(LV2_State_Retrieve_Function retrieve, LV2_Sta
     std::lock_guard gui(GuiThreadLock());
     // The set loads beside the playing one; run() may go on meanwhile (a
     // host that knows restore is safe beside it does not stop it).
-    loader_->Load(state->Name);
+    loader_->Prepare(state->Name);
     std::unique_lock processing(host_->ProcessingMutex());
     host::RestoreInstanceState(*host_, plug_, std::move(bytes));
     reloadForRate_ = false;
@@ -55,6 +55,7 @@ LV2_State_Status Instance::Restore(LV2_State_Retrieve_Function retrieve, LV2_Sta
     if (!now) return LV2_STATE_ERR_UNKNOWN;
     controls_.Rebase(now->Values);
     processing.unlock();
+    loader_->Follow(now->Name);
     if (!EqualsIgnoreCase(now->Name, state->Name))
         lv2_log_warning(&logger_, "Norv Keys: the saved set \"%s\" is not installed in %sWavTables/; playing \"%s\"\n",
                         DisplayText(state->Name).c_str(), bundle_.c_str(), DisplayText(now->Name).c_str());
