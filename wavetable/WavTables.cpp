@@ -207,8 +207,8 @@ bool TPianoWaveTable::LoadFromFile(double hostRate, const std::string& fileName,
         }
         if (!Finish(load)) return false;
         Clamp();
-        Loaded = true;
         Share(load);
+        Loaded = true;
     } catch (const FileOpenError& e) {
         return Fail(e.what(), false);
     } catch (const std::bad_alloc&) {
@@ -259,8 +259,13 @@ void TPianoWaveTable::Share(TLoad& load) {
     copy->SampleDataSize = SampleDataSize;
     copy->Loaded = true;
     SampleData = nullptr;
-    shared_ = SetCache::Publish(TSetKey{load.File, load.HostRate, Parameters.size()}, std::move(load.Files),
-                                load.Started, std::move(copy));
+    try {
+        shared_ = SetCache::Publish(TSetKey{load.File, load.HostRate, Parameters.size()}, std::move(load.Files),
+                                    load.Started, std::move(copy));
+    } catch (...) {
+        SampleDataSize = 0;  // the frames went with the copy
+        throw;
+    }
     SampleData = shared_->Table->SampleData;
 }
 
