@@ -4,6 +4,7 @@
 #include "editor/SynthRes.h"
 #include "engine/Parameters.h"
 #include "editor/EditorLink.h"
+#include "resources/PanelLayout.h"
 #include "toolkit/Application.h"
 #include "base/Cp936.h"
 #include "base/NumberFormat.h"
@@ -12,14 +13,20 @@
 namespace norv {
 namespace {
 
+using res::kPanelHeight;
+using res::kPanelHeightNoKeyboard;
+using res::kPanelWidth;
+
 template <class T>
-T* Make(tk::TComponent* owner, const char* name, tk::TWinControl* parent, int l, int t, int w, int h) {
+T* Make(tk::TComponent* owner, const char* name, tk::TWinControl* parent, const res::TBox& b) {
     T* c = new T(owner);
     c->Name = name;
     c->SetParent(parent);
-    c->SetBounds(l, t, w, h);
+    c->SetBounds(b.Left, b.Top, b.Width, b.Height);
     return c;
 }
+
+void SetBox(tk::TControl* c, const res::TBox& b) { c->SetBounds(b.Left, b.Top, b.Width, b.Height); }
 
 constexpr uint32_t kColorPauseDisabled = 9998985;
 constexpr uint32_t kColorAtPause = 20735;
@@ -41,11 +48,11 @@ TSynthEditorForm::TSynthEditorForm() : tk::TForm(nullptr) {
     Color = 6776408;
     TSynthResModule* res = SynthResModule();
 
-    SynthPanel = Make<tk::TWallpaperPanel>(this, "SynthPanel", this, 0, 0, kPanelWidth, kPanelHeight);
+    SynthPanel = Make<tk::TWallpaperPanel>(this, "SynthPanel", this, {0, 0, kPanelWidth, kPanelHeight});
     SynthPanel->Color = 9077633;
     SynthPanel->Tag = -1;
 
-    WavetableCombo = Make<TQuickCombo>(this, "WavetableCombo", SynthPanel, 220, 20, 150, 18);
+    WavetableCombo = Make<TQuickCombo>(this, "WavetableCombo", SynthPanel, res::kSelectorBox);
     WavetableCombo->Hint = Utf8ToCp936("|选择波表");
     WavetableCombo->Tag = -1;
     WavetableCombo->Color = 12703700;
@@ -54,20 +61,21 @@ TSynthEditorForm::TSynthEditorForm() : tk::TForm(nullptr) {
     if (res) WavetableCombo->Images = res->ViewSelectorIL;
     WavetableCombo->OnChange = [this](tk::TControl* s) { WavetableComboChange(s); };
 
-    InfoBtn = Make<tk::TToggleButton>(this, "InfoBtn", SynthPanel, 369, 21, 17, 16);
+    InfoBtn = Make<tk::TToggleButton>(this, "InfoBtn", SynthPanel, res::kInfoButtonBox);
     InfoBtn->Hint = Utf8ToCp936("|显示此波表的信息");
     InfoBtn->Tag = -1;
     InfoBtn->Cursor = tk::TCursor::HandPoint;
     if (res) InfoBtn->Images = res->InfoBtnIL;
     InfoBtn->OnClick = [this](tk::TControl* s) { InfoBtnClick(s); };
 
-    WavetableProgress = Make<tk::TProgressBar>(this, "WavetableProgress", SynthPanel, 85, 9, 106, 13);
+    WavetableProgress = Make<tk::TProgressBar>(this, "WavetableProgress", SynthPanel, res::kProgressBox);
     WavetableProgress->SetVisible(false);
     WavetableProgress->Tag = -1;
 
     for (size_t i = 0; i < kKnobLayout.size(); ++i) {
         const TKnobLayout& k = kKnobLayout[i];
-        TLineWheel* w = Make<TLineWheel>(this, k.Name, SynthPanel, k.Left, k.Top, 13, 13);
+        const res::TPlace& at = res::kKnobPlaces[i];
+        TLineWheel* w = Make<TLineWheel>(this, k.Name, SynthPanel, {at.Left, at.Top, res::kKnobSize, res::kKnobSize});
         w->Tag = static_cast<intptr_t>(i);
         w->SlowMotionDiv = 4;
         w->HotSideX = 12;
@@ -89,7 +97,7 @@ TSynthEditorForm::TSynthEditorForm() : tk::TForm(nullptr) {
         Wheels[i] = w;
     }
 
-    KbBtn = Make<tk::TToggleButton>(this, "KbBtn", SynthPanel, 353, 119, 25, 20);
+    KbBtn = Make<tk::TToggleButton>(this, "KbBtn", SynthPanel, res::kKeyboardButtonBox);
     KbBtn->Hint = Utf8ToCp936("|显示/隐藏 测试键盘");
     KbBtn->Tag = -1;
     KbBtn->Font = PanelFont(13025463);
@@ -99,10 +107,10 @@ TSynthEditorForm::TSynthEditorForm() : tk::TForm(nullptr) {
     KbBtn->SetDown(true);
     KbBtn->OnClick = [this](tk::TControl* s) { KbBtnClick(s); };
 
-    MidiKbWP = Make<tk::TWallpaperPanel>(this, "MidiKbWP", SynthPanel, 29, 160, 357, 66);
+    MidiKbWP = Make<tk::TWallpaperPanel>(this, "MidiKbWP", SynthPanel, res::kKeyboardWell);
     MidiKbWP->Tag = -1;
     MidiKbWP->Color = kOlive;
-    MIDIKb = Make<TQuickMIDIKbEx>(this, "MIDIKb", MidiKbWP, -476, 0, 1190, 66);
+    MIDIKb = Make<TQuickMIDIKbEx>(this, "MIDIKb", MidiKbWP, res::kKeyboardBox);
     MIDIKb->Tag = -1;
     MIDIKb->MinKey = 0;
     MIDIKb->MaxKey = 119;
@@ -112,20 +120,22 @@ TSynthEditorForm::TSynthEditorForm() : tk::TForm(nullptr) {
     MIDIKb->OnNoteOn = [this](tk::TControl* s, int32_t n, int32_t v) { MIDIKbNoteOn(s, n, v); };
     MIDIKb->OnNoteOff = [this](tk::TControl* s, int32_t n, int32_t v) { MIDIKbNoteOff(s, n, v); };
 
-    AboutPanel = Make<tk::TWallpaperPanel>(this, "AboutPanel", this, 0, 43, 400, 109);
+    AboutPanel = Make<tk::TWallpaperPanel>(this, "AboutPanel", this, res::kAboutBox);
     AboutPanel->SetVisible(false);
     AboutPanel->Tag = -1;
     AboutPanel->Color = kOlive;
     AboutPanel->Cursor = tk::TCursor::HandPoint;
     AboutPanel->OnClick = [this](tk::TControl* s) { AboutPanelClick(s); };
-    lblVersion = Make<tk::TLabel>(this, "lblVersion", AboutPanel, 12, 2, 0, 0);
+    const res::TPlace& version = res::kVersionPlace;
+    lblVersion = Make<tk::TLabel>(this, "lblVersion", AboutPanel, {version.Left, version.Top, 0, 0});
     lblVersion->Font = PanelFont(kLabelColor);
     const char* infoNames[] = {"lblWTName", "lblWTAuthor", "lblWTSamplerate", "lblWTVelocityLayers",
                                "lblWTSamples", "lblWTRange", "lblWTFilesize"};
     tk::TLabel** infoLabels[] = {&lblWTName, &lblWTAuthor, &lblWTSamplerate, &lblWTVelocityLayers,
                                  &lblWTSamples, &lblWTRange, &lblWTFilesize};
-    for (int i = 0; i < 7; ++i) {
-        *infoLabels[i] = Make<tk::TLabel>(this, infoNames[i], AboutPanel, 215, 8 + 14 * i, 0, 0);
+    for (size_t i = 0; i < res::kAboutRowTops.size(); ++i) {
+        const res::TBox at{res::kAboutValueLeft, res::kAboutRowTops[i], 0, 0};
+        *infoLabels[i] = Make<tk::TLabel>(this, infoNames[i], AboutPanel, at);
         (*infoLabels[i])->Font = PanelFont(kLabelColor);
     }
 
@@ -197,7 +207,7 @@ void TSynthEditorForm::ShowLoading(bool busy, bool pumpMessages) {
     InfoBtn->SetDown(false);
     for (size_t i = 0; i < kParamCount; ++i)
         if (ParamControls[i]) ParamControls[i]->SetVisible(!busy);
-    WavetableProgress->SetBounds(218, 22, 131, 14);
+    SetBox(WavetableProgress, res::kLoadingProgressBox);
     WavetableProgress->SetProgress(100, 0);
     WavetableProgress->SetVisible(busy);
     WavetableCombo->SetVisible(!busy);

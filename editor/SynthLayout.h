@@ -1,4 +1,5 @@
-// The editor's stored layout: the fifteen knobs and their settings.
+// How the fifteen knobs behave; where they sit is the panel's geometry
+// (resources/PanelLayout.h).
 #pragma once
 
 #include <array>
@@ -8,11 +9,10 @@
 
 namespace norv {
 
-// Where each knob sits and how it moves; its range, start and reset values
-// and its hint come from the parameter table.
+// How each knob moves; its range, start and reset values and its hint come
+// from the parameter table.
 struct TKnobLayout {
     const char* Name;
-    int Left, Top;
     uint32_t Options;
     int32_t MoveSpeed;
     bool AdjustColor;
@@ -20,9 +20,5 @@ struct TKnobLayout {
 
 // Index = Tag = parameter index.
 extern const std::array<TKnobLayout, kParamCount> kKnobLayout;
-
-inline constexpr int kPanelWidth = 400;
-inline constexpr int kPanelHeight = 237;
-inline constexpr int kPanelHeightNoKeyboard = 152;
 
 }  // namespace norv

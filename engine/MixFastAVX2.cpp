@@ -9,15 +9,17 @@
 #include <utility>
 
 #define NORV_VOICE_TARGET __attribute__((target("avx2,fma")))
+#define NORV_LANES_TARGET NORV_VOICE_TARGET
+#include "base/Lanes.h"
 
 namespace norv::mixfast {
 namespace {
 
 struct TLanes {
     static constexpr int W = kAVX2Lanes;
-    using F = float __attribute__((vector_size(32)));
-    using I = int32_t __attribute__((vector_size(32)));
-    using U = uint32_t __attribute__((vector_size(32)));
+    using F = lanes::F32<W>;
+    using I = lanes::I32<W>;
+    using U = lanes::U32<W>;
     static constexpr uint32_t kMaxStep = 1u << 23;
 
     NORV_VOICE_TARGET __attribute__((always_inline)) static F Fma(F a, F b, F c) {

@@ -11,15 +11,17 @@
 #include <utility>
 
 #define NORV_VOICE_TARGET __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl,avx2,fma")))
+#define NORV_LANES_TARGET NORV_VOICE_TARGET
+#include "base/Lanes.h"
 
 namespace norv::mixfast {
 namespace {
 
 struct TLanes {
     static constexpr int W = kAVX512Lanes;
-    using F = float __attribute__((vector_size(64)));
-    using I = int32_t __attribute__((vector_size(64)));
-    using U = uint32_t __attribute__((vector_size(64)));
+    using F = lanes::F32<W>;
+    using I = lanes::I32<W>;
+    using U = lanes::U32<W>;
     static constexpr uint32_t kMaxStep = 1u << 23;
     // The largest step whose 16 frames and the frame after the last stay
     // within 32 frames from the first: 2.0.

@@ -1,11 +1,12 @@
 // The production voice renderer, written once over vectors of W lanes and
 // built per CPU. Include it inside an anonymous namespace, after <bit>,
 // <cmath>, <cstdint>, <cstring> and <utility>, with NORV_VOICE_TARGET defined
-// as the including file's target attribute (empty for none) and TLanes
-// declared:
+// as the including file's target attribute (empty for none), base/Lanes.h
+// included for that target and TLanes declared:
 //
 //   W                 frames per vector: 4, 8 or 16
-//   F, I, U           W floats, int32_t and uint32_t (GCC/clang generic vectors)
+//   F, I, U           W floats, int32_t and uint32_t (lanes::F32<W>, I32, U32)
+//   ShiftIn, Last     optional: those lane moves as single instructions
 //   kMaxStep          the largest step Fetch takes (at most 2^23)
 //   Fma(a, b, c)      a b + c
 //   Fetch<Stereo>(data, base, first, fr, step, lastFrame, xl, xr)
@@ -42,90 +43,20 @@ static_assert(kSubBlock % W == 0);
 
 // ---- Lane helpers ----
 
-template <class V, class T, std::size_t... K>
-NORV_VOICE_INLINE V SplatLanes(T x, std::index_sequence<K...>) {
-    return V{(static_cast<void>(K), x)...};
-}
-
-// Every lane x (0 + x would keep a scalar add, for x = -0).
-NORV_VOICE_INLINE F SplatF(float x) { return SplatLanes<F>(x, std::make_index_sequence<W>()); }
-NORV_VOICE_INLINE U SplatU(uint32_t x) { return SplatLanes<U>(x, std::make_index_sequence<W>()); }
-
-template <class V>
-NORV_VOICE_INLINE V LoadV(const void* p) {
-    V v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-template <class V>
-NORV_VOICE_INLINE void StoreV(void* p, V v) {
-    std::memcpy(p, &v, sizeof v);
-}
-
-template <int S, class V, std::size_t... K>
-NORV_VOICE_INLINE V ShiftInLanes(V v, V fill, std::index_sequence<K...>) {
-    return __builtin_shufflevector(fill, v, (static_cast<int>(K) < S ? W - S + static_cast<int>(K)
-                                                                      : W + static_cast<int>(K) - S)...);
-}
-
-// A target may name the instruction of a lane move (TLanes::ShiftIn,
-// TLanes::Last): compilers differ in what they make of generic shuffles.
-template <class L, int S, class V>
-concept NamesShiftIn = requires(V v) { L::template ShiftIn<S>(v, v); };
-template <class L, class V>
-concept NamesLast = requires(V v) { L::Last(v); };
-
-// The lanes of v moved up by S, the first S taken from the last S of fill.
-template <int S, class V, class L = TLanes>
-NORV_VOICE_INLINE V ShiftIn(V v, V fill) {
-    if constexpr (NamesShiftIn<L, S, V>)
-        return L::template ShiftIn<S>(v, fill);
-    else
-        return ShiftInLanes<S>(v, fill, std::make_index_sequence<W>());
-}
-
-template <class V, std::size_t... K>
-NORV_VOICE_INLINE V LastLanes(V v, std::index_sequence<K...>) {
-    return __builtin_shufflevector(v, v, (static_cast<int>(K) * 0 + W - 1)...);
-}
-
-// Every lane a copy of the last.
-template <class V, class L = TLanes>
-NORV_VOICE_INLINE V Last(V v) {
-    if constexpr (NamesLast<L, V>)
-        return L::Last(v);
-    else
-        return LastLanes(v, std::make_index_sequence<W>());
-}
-
-template <class V, std::size_t... K>
-NORV_VOICE_INLINE V IotaLanes(std::index_sequence<K...>) {
-    return V{static_cast<decltype(+V{}[0])>(K)...};
-}
-
-// 0, 1, .., W - 1.
-template <class V>
-NORV_VOICE_INLINE V Iota() {
-    return IotaLanes<V>(std::make_index_sequence<W>());
-}
-
-template <int Half, std::size_t... K>
-NORV_VOICE_INLINE F InterleaveLanes(F l, F r, std::index_sequence<K...>) {
-    return __builtin_shufflevector(l, r, (Half * W / 2 + static_cast<int>(K) / 2 + (K % 2 ? W : 0))...);
-}
-
-// Frames Half * W / 2 onwards of planar l and r as interleaved pairs.
-template <int Half>
-NORV_VOICE_INLINE F Interleave(F l, F r) {
-    return InterleaveLanes<Half>(l, r, std::make_index_sequence<W>());
-}
+// ShiftIn and Last take TLanes: its instruction where it names one.
+using lanes::Interleave;
+using lanes::Iota;
+using lanes::Last;
+using lanes::LoadU;
+using lanes::ShiftIn;
+using lanes::Splat;
+using lanes::StoreU;
 
 // x^(k + from) in lane k (from 0 or 1): each lane multiplies the powers
 // x^(2^i) of its exponent's bits, rounded from double.
 NORV_VOICE_INLINE F Powers(double x, uint32_t from) {
     const U exponent = Iota<U>() + from;
-    F p = SplatF(1.0f);
+    F p = Splat<F>(1.0f);
     for (uint32_t bit = 1; bit <= static_cast<uint32_t>(W); bit <<= 1, x *= x)
         p = (exponent & bit) != 0u ? p * static_cast<float>(x) : p;
     return p;
@@ -165,10 +96,10 @@ struct TFilter {
 NORV_VOICE_INLINE TFilter MakeFilter(float coef) {
     TFilter f;
     const double a = 1.0 - static_cast<double>(coef);
-    f.C = SplatF(coef);
+    f.C = Splat<F>(coef);
     double p = a;
     for (F& v : f.A) {
-        v = SplatF(static_cast<float>(p));
+        v = Splat<F>(static_cast<float>(p));
         p *= p;
     }
     // Lane W - 1, a^W, carries the state from chunk to chunk: rounded once,
@@ -180,16 +111,16 @@ NORV_VOICE_INLINE TFilter MakeFilter(float coef) {
 // The recurrence's input u = c (y + y shifted by one frame): `before` holds
 // the previous input in its last lane.
 NORV_VOICE_INLINE F FilterInput(const TFilter& f, F y, F before) {
-    return TLanes::Fma(f.C, ShiftIn<1>(y, before), f.C * y);
+    return TLanes::Fma(f.C, ShiftIn<1, TLanes>(y, before), f.C * y);
 }
 
 // A chunk's filter outputs short of the previous chunk's.
 NORV_VOICE_INLINE F ScanChunk(const TFilter& f, F s) {
     const F zero{};
-    s = TLanes::Fma(f.A[0], ShiftIn<1>(s, zero), s);
-    s = TLanes::Fma(f.A[1], ShiftIn<2>(s, zero), s);
-    if constexpr (W > 4) s = TLanes::Fma(f.A[2], ShiftIn<4>(s, zero), s);
-    if constexpr (W > 8) s = TLanes::Fma(f.A[3], ShiftIn<8>(s, zero), s);
+    s = TLanes::Fma(f.A[0], ShiftIn<1, TLanes>(s, zero), s);
+    s = TLanes::Fma(f.A[1], ShiftIn<2, TLanes>(s, zero), s);
+    if constexpr (W > 4) s = TLanes::Fma(f.A[2], ShiftIn<4, TLanes>(s, zero), s);
+    if constexpr (W > 8) s = TLanes::Fma(f.A[3], ShiftIn<8, TLanes>(s, zero), s);
     return s;
 }
 
@@ -288,17 +219,17 @@ struct TRamp {
 
     NORV_VOICE_INLINE F Chunk(int32_t m) {
         const float next = Gain + static_cast<float>(m) * Effective;
-        if (Effective == 0.0f) return SplatF(Gain);
+        if (Effective == 0.0f) return Splat<F>(Gain);
         if (SameBinade(Gain, next)) [[likely]] {
             // Exact: multiples of the last place within one binade.
-            const F g = SplatF(Gain) + Iota<F>() * Effective;
+            const F g = Splat<F>(Gain) + Iota<F>() * Effective;
             Gain = next;
             return g;
         }
         alignas(64) float g[W];
         Gain = StepGains(Gain, Inc, m, g);
         Effective = EffectiveInc(Gain, Inc);
-        return LoadV<F>(g);
+        return LoadU<F>(g);
     }
 };
 
@@ -340,24 +271,24 @@ struct TVoiceRun {
           DecayCoef(v.DecayCoef),
           Decays(v.DecayCoef != 1.0f),
           DecayChunk(1.0),
-          Decay(SplatF(1.0f)),
-          DecayW(SplatF(1.0f)),
+          Decay(Splat<F>(1.0f)),
+          DecayW(Splat<F>(1.0f)),
           Filt(MakeFilter(v.FilterCoef)),
-          StateL(SplatF(v.FilterL)),
-          BeforeL(SplatF(v.PrevL)),
-          StateR(SplatF(v.FilterR)),
-          BeforeR(SplatF(v.PrevR)),
-          Amount(SplatF(b.Overdrive)),
+          StateL(Splat<F>(v.FilterL)),
+          BeforeL(Splat<F>(v.PrevL)),
+          StateR(Splat<F>(v.FilterR)),
+          BeforeR(Splat<F>(v.PrevR)),
+          Amount(Splat<F>(b.Overdrive)),
           RampL{v.GainL, v.GainIncL, incL},
           RampR{v.GainR, v.GainIncR, incR},
-          PanL(SplatF(v.PanGainL)),
-          PanR(SplatF(v.PanGainR)),
-          GainPanL(SplatF(v.GainL * v.PanGainL)),
-          GainPanR(SplatF(v.GainR * v.PanGainR)) {
+          PanL(Splat<F>(v.PanGainL)),
+          PanR(Splat<F>(v.PanGainR)),
+          GainPanL(Splat<F>(v.GainL * v.PanGainL)),
+          GainPanR(Splat<F>(v.GainR * v.PanGainR)) {
         if (Decays) {
             DecayChunk = PowerOf(v.DecayCoef, W);
             Decay = Powers(v.DecayCoef, 0);
-            DecayW = SplatF(static_cast<float>(DecayChunk));
+            DecayW = Splat<F>(static_cast<float>(DecayChunk));
         }
         Rebase();
     }
@@ -368,9 +299,9 @@ struct TVoiceRun {
         Done = P.Frac;
         Room = RoomOf(P);
         StepTimes = (Iota<U>() + 1u) * P.Step;
-        StepW = SplatU(static_cast<uint32_t>(W) * P.Step);
-        Fr = SplatU(Done) + StepTimes;
-        Lv = SplatF(static_cast<float>(Level)) * Decay;
+        StepW = Splat<U>(static_cast<uint32_t>(W) * P.Step);
+        Fr = Splat<U>(Done) + StepTimes;
+        Lv = Splat<F>(static_cast<float>(Level)) * Decay;
     }
 
     // Sample values and levels of a chunk, read ahead of their filtering.
@@ -393,7 +324,7 @@ struct TVoiceRun {
             if constexpr (Stereo) __builtin_prefetch(reinterpret_cast<const void*>(at + 64), 0, 2);
             // Lanes from m on repeat the last frame: nothing past it is read.
             U fr = Fr;
-            if constexpr (!Full) fr = Iota<U>() < static_cast<uint32_t>(m) ? fr : SplatU(end);
+            if constexpr (!Full) fr = Iota<U>() < static_cast<uint32_t>(m) ? fr : Splat<U>(end);
             TLanes::template Fetch<Stereo>(K, Data, Base, first, fr, P.Step, P.LoopEnd + 1, r.Xl, r.Xr);
             Done = end;
             Fr += StepW;
@@ -407,8 +338,8 @@ struct TVoiceRun {
         TPlay q = Now();
         const int32_t stop = StepFrames<Stereo>(q, Data, m, l, rr);
         P = q;
-        r.Xl = LoadV<F>(l);
-        r.Xr = LoadV<F>(rr);
+        r.Xl = LoadU<F>(l);
+        r.Xr = LoadU<F>(rr);
         if (stop < W) {
             r.Lv = Iota<I>() < stop ? r.Lv : F{};
             Level = 0.0;
@@ -448,8 +379,8 @@ struct TVoiceRun {
             BeforeL = yl;
             BeforeR = yr;
         } else {
-            BeforeL = SplatF(yl[m - 1]);
-            BeforeR = SplatF(yr[m - 1]);
+            BeforeL = Splat<F>(yl[m - 1]);
+            BeforeR = Splat<F>(yr[m - 1]);
         }
         return s;
     }
@@ -470,14 +401,14 @@ struct TVoiceRun {
             gl = RampL.Chunk(m) * PanL;
             gr = RampR.Chunk(m) * PanR;
         }
-        StoreV(outL, TLanes::Fma(gl, fl, LoadV<F>(outL)));
-        StoreV(outR, TLanes::Fma(gr, fr, LoadV<F>(outR)));
+        StoreU(outL, TLanes::Fma(gl, fl, LoadU<F>(outL)));
+        StoreU(outR, TLanes::Fma(gr, fr, LoadU<F>(outR)));
         if constexpr (Full) {
-            StateL = Last(fl);
-            StateR = Last(fr);
+            StateL = Last<TLanes>(fl);
+            StateR = Last<TLanes>(fr);
         } else {
-            StateL = SplatF(fl[m - 1]);
-            StateR = SplatF(fr[m - 1]);
+            StateL = Splat<F>(fl[m - 1]);
+            StateR = Splat<F>(fr[m - 1]);
         }
     }
 
@@ -553,9 +484,9 @@ NORV_VOICE_TARGET void RenderVoice(TPianoVoice& v, const TVoiceBlock& b, float* 
 NORV_VOICE_INLINE void AddInterleaved(const float* l, const float* r, float* mix, int32_t len) {
     int32_t j = 0;
     for (; j + W <= len; j += W) {
-        const F a = LoadV<F>(l + j), b = LoadV<F>(r + j);
-        StoreV(mix + 2 * j, LoadV<F>(mix + 2 * j) + Interleave<0>(a, b));
-        StoreV(mix + 2 * j + W, LoadV<F>(mix + 2 * j + W) + Interleave<1>(a, b));
+        const F a = LoadU<F>(l + j), b = LoadU<F>(r + j);
+        StoreU(mix + 2 * j, LoadU<F>(mix + 2 * j) + Interleave<0>(a, b));
+        StoreU(mix + 2 * j + W, LoadU<F>(mix + 2 * j + W) + Interleave<1>(a, b));
     }
     for (; j < len; ++j) {
         mix[2 * j] += l[j];

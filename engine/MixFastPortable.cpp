@@ -9,6 +9,8 @@
 #include <utility>
 
 #define NORV_VOICE_TARGET
+#define NORV_LANES_TARGET NORV_VOICE_TARGET
+#include "base/Lanes.h"
 
 namespace norv::mixfast {
 namespace {
@@ -17,9 +19,9 @@ static_assert(std::endian::native == std::endian::little, "sample pairs are spli
 
 struct TLanes {
     static constexpr int W = kPortableLanes;
-    using F = float __attribute__((vector_size(16)));
-    using I = int32_t __attribute__((vector_size(16)));
-    using U = uint32_t __attribute__((vector_size(16)));
+    using F = lanes::F32<W>;
+    using I = lanes::I32<W>;
+    using U = lanes::U32<W>;
     static constexpr uint32_t kMaxStep = 1u << 23;
 
     static F Fma(F a, F b, F c) { return a * b + c; }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/StateLayout.h"
 #include "plugin/QP_Def.h"
 
 namespace norv::host {
@@ -36,19 +37,15 @@ private:
     size_t readPos_ = 0;
 };
 
-inline constexpr size_t kMaxStateNameBytes = 254;
+inline constexpr size_t kMaxStateNameBytes = state::kMaxNameBytes;
 
-struct SavedState {
-    int32_t Version = 1;
-    std::string Name;             // code page 936 bytes
-    std::vector<int32_t> Values;  // one per parameter
-};
+using SavedState = state::Fields;
 
 // The state's bytes; a name longer than 254 bytes is cut, as the instance cuts it.
-std::vector<uint8_t> StateBytes(const SavedState& state);
+inline std::vector<uint8_t> StateBytes(const SavedState& s) { return state::FieldBytes(s); }
 // nullopt when the bytes are not a whole state: shorter than the version and
 // the name, or a parameter block that is not whole 32-bit values.
-std::optional<SavedState> ParseState(std::span<const uint8_t> bytes);
+inline std::optional<SavedState> ParseState(std::span<const uint8_t> bytes) { return state::ParseFields(bytes); }
 
 // The instance's state as it saves it.
 std::vector<uint8_t> SaveInstanceState(TQuirraPlug* plug);

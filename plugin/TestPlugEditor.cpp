@@ -10,6 +10,8 @@
 namespace norv {
 
 void TTestPlug::SetEditorParent(tk::WindowId window) {
+    // A parent the host destroyed just before is known to be gone.
+    tk::Application().CatchUpWithServer();
     TSynthEditorForm* form = Form();
     EditorDetached = window == 0;
     if (window == 0) {

@@ -17,12 +17,12 @@ constexpr double kDividerX = 124;
 constexpr double kCaptionRight = kAboutValueLeft - 8;
 
 void DrawBackground(cairo_t* cr) {
-    cairo_rectangle(cr, 0, 0, kAboutWidth, kAboutHeight);
-    FillVertical(cr, 0, kAboutHeight, Mix(kAboutColor, kWhite, 0.35), kAboutColor);
-    FillRect(cr, 0, 0, kAboutWidth, 1, kWhite, 0.8);
-    FillRect(cr, 0, kAboutHeight - 1, kAboutWidth, 1, kBlack, 0.55);
-    FillRect(cr, kDividerX, 8, 1, kAboutHeight - 16, kBlack, 0.14);
-    FillRect(cr, kDividerX + 1, 8, 1, kAboutHeight - 16, kWhite, 0.7);
+    cairo_rectangle(cr, 0, 0, kAboutBox.Width, kAboutBox.Height);
+    FillVertical(cr, 0, kAboutBox.Height, Mix(kAboutColor, kWhite, 0.35), kAboutColor);
+    FillRect(cr, 0, 0, kAboutBox.Width, 1, kWhite, 0.8);
+    FillRect(cr, 0, kAboutBox.Height - 1, kAboutBox.Width, 1, kBlack, 0.55);
+    FillRect(cr, kDividerX, 8, 1, kAboutBox.Height - 16, kBlack, 0.14);
+    FillRect(cr, kDividerX + 1, 8, 1, kAboutBox.Height - 16, kWhite, 0.7);
 }
 
 // A small octave as the instrument's mark.
@@ -48,7 +48,7 @@ void DrawFacts(cairo_t* cr) {
     for (size_t i = 0; i < kAboutRowTops.size(); ++i) {
         const double top = kAboutRowTops[i];
         if (i % 2 == 0) {
-            RoundedRect(cr, kDividerX + 8, top, kAboutWidth - kDividerX - 16, 14, 2);
+            RoundedRect(cr, kDividerX + 8, top, kAboutBox.Width - kDividerX - 16, 14, 2);
             SetColor(cr, kBlack, 0.045);
             cairo_fill(cr);
         }
@@ -59,7 +59,7 @@ void DrawFacts(cairo_t* cr) {
 }  // namespace
 
 TImage DrawAbout(int scale) {
-    TCanvas canvas(kAboutWidth, kAboutHeight, scale);
+    TCanvas canvas(kAboutBox.Width, kAboutBox.Height, scale);
     DrawBackground(canvas.Cr());
     DrawTitle(canvas.Cr());
     DrawFacts(canvas.Cr());

@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "editor/SynthLayout.h"
 #include "resources/Canvas.h"
 #include "resources/KnobArt.h"
 #include "resources/Lettering.h"
@@ -19,14 +18,14 @@ constexpr TTextStyle kCaptionStyle{9, PANGO_WEIGHT_NORMAL, 0, kEngraving};
 constexpr double kCaptionGap = 13;  // knob centre to the near edge of its caption's line box
 
 void DrawPlate(cairo_t* cr) {
-    cairo_rectangle(cr, 0, 0, kPanelWidth, kCutHeight);
-    FillVertical(cr, kHeaderHeight, kCutHeight, Mix(kPanelColor, kWhite, 0.10),
+    cairo_rectangle(cr, 0, 0, kPanelWidth, kPanelHeightNoKeyboard);
+    FillVertical(cr, kHeaderHeight, kPanelHeightNoKeyboard, Mix(kPanelColor, kWhite, 0.10),
                  Mix(kPanelColor, kBlack, 0.06));
     // Finished edges whether the panel ends here or the keyboard bed follows.
-    FillRect(cr, 0, kCutHeight - 2, kPanelWidth, 1, kWhite, 0.16);
-    FillRect(cr, 0, kCutHeight - 1, kPanelWidth, 1, kBlack, 0.55);
-    FillRect(cr, 0, kHeaderHeight, 1, kCutHeight - kHeaderHeight - 1, kWhite, 0.12);
-    FillRect(cr, kPanelWidth - 1, kHeaderHeight, 1, kCutHeight - kHeaderHeight - 1, kBlack, 0.2);
+    FillRect(cr, 0, kPanelHeightNoKeyboard - 2, kPanelWidth, 1, kWhite, 0.16);
+    FillRect(cr, 0, kPanelHeightNoKeyboard - 1, kPanelWidth, 1, kBlack, 0.55);
+    FillRect(cr, 0, kHeaderHeight, 1, kPanelHeightNoKeyboard - kHeaderHeight - 1, kWhite, 0.12);
+    FillRect(cr, kPanelWidth - 1, kHeaderHeight, 1, kPanelHeightNoKeyboard - kHeaderHeight - 1, kBlack, 0.2);
 }
 
 void DrawRecess(cairo_t* cr, const TBox& b, double margin, double radius) {
@@ -91,7 +90,7 @@ void DrawCaption(cairo_t* cr, const char* text, double cx, double cy, bool above
 
 void DrawKnobs(cairo_t* cr) {
     for (int i = 0; i < kParamCount; ++i) {
-        const TKnobLayout& k = kKnobLayout[i];
+        const TPlace& k = kKnobPlaces[i];
         const double cx = k.Left + kKnobSize / 2.0, cy = k.Top + kKnobSize / 2.0;
         DrawKnobBody(cr, cx, cy, kParams[i].Min < 0);
         DrawCaption(cr, kKnobCaptions[i], cx, cy, k.Top < kLowerRuleY);
@@ -102,9 +101,9 @@ void DrawKnobs(cairo_t* cr) {
 }
 
 void DrawKeyboardBed(cairo_t* cr) {
-    const double h = kPanelHeight - kCutHeight;
-    cairo_rectangle(cr, 0, kCutHeight, kPanelWidth, h);
-    FillVertical(cr, kCutHeight, kPanelHeight, Mix(kBedColor, kWhite, 0.05), Mix(kBedColor, kBlack, 0.25));
+    const double h = kPanelHeight - kPanelHeightNoKeyboard;
+    cairo_rectangle(cr, 0, kPanelHeightNoKeyboard, kPanelWidth, h);
+    FillVertical(cr, kPanelHeightNoKeyboard, kPanelHeight, Mix(kBedColor, kWhite, 0.05), Mix(kBedColor, kBlack, 0.25));
     FillRect(cr, 0, kPanelHeight - 1, kPanelWidth, 1, kBlack, 0.5);
 
     const TBox& w = kKeyboardWell;

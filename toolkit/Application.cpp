@@ -193,6 +193,11 @@ void TApplication::SyncWithServer() {
     if (d && d->Usable()) XSync(d->X(), False);
 }
 
+void TApplication::CatchUpWithServer() {
+    SyncWithServer();
+    ProcessXEvents();
+}
+
 void TApplication::ControlDestroyed(TControl* control) {
     if (hintControl_ == control) hintControl_ = nullptr;
     if (pointerOver_ == control) pointerOver_ = nullptr;

@@ -82,6 +82,9 @@ public:
     // Returns once the server has carried out every request sent so far, so
     // another connection (the host's) sees our windows as they are now.
     void SyncWithServer();
+    // SyncWithServer, then the X events that came up to then: what another
+    // connection did to our windows before this call is known after it.
+    void CatchUpWithServer();
 
     // Forget references to a control that goes away.
     void ControlDestroyed(TControl* control);

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "wavetable/IniFile.h"
+#include "base/IniFile.h"
 
 namespace norv::tk {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-// Inside the rate converter: the small vector type its kernels are written
-// over (the compiler's generic vectors) and the few operations a CPU's file
-// may give its own instructions (TGenericOps holds forms that any CPU runs).
+// Inside the rate converter: the few operations a CPU's file may give its
+// own instructions (TGenericOps holds forms that any CPU runs), over the
+// lane vocabulary of base/Lanes.h.
 //
 // Reached through DSP_Resample_Body.h (see there): in an anonymous
 // namespace, every function carrying the including file's target.
@@ -10,112 +10,23 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <type_traits>
 #include <utility>
 
 #ifndef NORV_RESAMPLE_TARGET
 #error "define NORV_RESAMPLE_TARGET before including the converter's body"
 #endif
 
+#define NORV_LANES_TARGET NORV_RESAMPLE_TARGET
+#include "base/Lanes.h"
+
 // The hot loops must hold no calls.
-#define NORV_RESAMPLE_INLINE inline __attribute__((always_inline)) NORV_RESAMPLE_TARGET
+#define NORV_RESAMPLE_INLINE NORV_LANES_INLINE
 #define NORV_RESAMPLE_LAMBDA __attribute__((always_inline)) NORV_RESAMPLE_TARGET
 
 namespace norv::resample {
 namespace {
 
-// N lanes of E. (An alias template would lose the attribute in g++.)
-template <class E, int N>
-struct TVecOf {
-    typedef E type __attribute__((vector_size(sizeof(E) * N)));
-};
-template <int N>
-using F32 = typename TVecOf<float, N>::type;
-template <int N>
-using I32 = typename TVecOf<int32_t, N>::type;
-template <int N>
-using I16 = typename TVecOf<int16_t, N>::type;
-template <int N>
-using F64 = typename TVecOf<double, N>::type;
-template <int N>
-using I64 = typename TVecOf<int64_t, N>::type;
-
-template <class V>
-NORV_RESAMPLE_INLINE V LoadU(const void* p) {
-    V v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-template <class V>
-NORV_RESAMPLE_INLINE void StoreU(void* p, V v) {
-    std::memcpy(p, &v, sizeof v);
-}
-
-// The same bits as another vector type of the same size.
-template <class To, class From>
-NORV_RESAMPLE_INLINE To As(From v) {
-    static_assert(sizeof(To) == sizeof(From));
-    return (To)v;
-}
-
-// Lane by lane, as static_cast does. (g++ 12 turns this form into one
-// instruction where it splits __builtin_convertvector in halves.)
-template <class To, class From, size_t... I>
-NORV_RESAMPLE_INLINE To ConvertOf(From v, std::index_sequence<I...>) {
-    using E = std::remove_cvref_t<decltype(To{}[0])>;
-    return To{static_cast<E>(v[I])...};
-}
-template <class To, class From>
-NORV_RESAMPLE_INLINE To Convert(From v) {
-    static_assert(sizeof(To) / sizeof(To{}[0]) == sizeof(From) / sizeof(From{}[0]));
-    return ConvertOf<To>(v, std::make_index_sequence<sizeof(To) / sizeof(To{}[0])>());
-}
-
-// Every lane e.
-template <class V, class E>
-NORV_RESAMPLE_INLINE V Splat(E e) {
-    V v = {};
-    return v + static_cast<std::remove_cvref_t<decltype(v[0])>>(e);
-}
-
-// N lanes picked from a and b (b's lanes numbered on from a's): lane i is
-// P::At(i). Patterns in blocks of four 32-bit lanes follow the x86 unpack
-// and pack instructions, which work within 128-bit blocks.
-template <class P, class V, size_t... I>
-NORV_RESAMPLE_INLINE auto ShuffleOf(V a, V b, std::index_sequence<I...>) {
-    return __builtin_shufflevector(a, b, P::At(static_cast<int>(I))...);
-}
-template <int N, class P, class V>
-NORV_RESAMPLE_INLINE auto Shuffle(V a, V b) {
-    return ShuffleOf<P>(a, b, std::make_index_sequence<N>());
-}
-
-template <int From>
-struct TFrom {
-    static constexpr int At(int i) { return From + i; }
-};
-struct TEven {
-    static constexpr int At(int i) { return 2 * i; }
-};
-struct TTwice {
-    static constexpr int At(int i) { return i / 2; }
-};
-
-// The lower and upper half of v.
-template <class V>
-NORV_RESAMPLE_INLINE auto Low(V v) {
-    return Shuffle<sizeof v / sizeof v[0] / 2, TFrom<0>>(v, v);
-}
-template <class V>
-NORV_RESAMPLE_INLINE auto High(V v) {
-    constexpr int Half = sizeof v / sizeof v[0] / 2;
-    return Shuffle<Half, TFrom<Half>>(v, v);
-}
-template <class V>
-NORV_RESAMPLE_INLINE auto Concat(V a, V b) {
-    return Shuffle<2 * sizeof a / sizeof a[0], TFrom<0>>(a, b);
-}
+using namespace lanes;
 
 // The forms of the operations that any CPU runs, on L 32-bit lanes.
 template <int L>

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "base/TextCase.h"
-#include "wavetable/FileSystem.h"
+#include "base/FileSystem.h"
 #include "wavetable/WavTables.h"
 
 namespace norv {

@@ -8,8 +8,8 @@
 
 #include "base/TextCase.h"
 #include "wavetable/AbcString.h"
-#include "wavetable/FileSystem.h"
-#include "wavetable/IniFile.h"
+#include "base/FileSystem.h"
+#include "base/IniFile.h"
 #include "wavetable/SampleFiles.h"
 #include "wavetable/SetCache.h"
 

@@ -20,6 +20,7 @@
 #include "host/HostServices.h"
 #include "plugin/QP_Def.h"
 #include "support/TempDir.h"
+#include "support/WaitUntil.h"
 #include "support/XSession.h"
 
 // Last: Xlib's macros (Status, None) would clash with the headers above.
@@ -82,23 +83,13 @@ TEST_F(EditorX11, APersonPlaysTurnsAndChoosesWithTheMouse) {
 
     // The window shows what the off-screen drawing shows. The host window
     // sits at 0, 0 (no window manager), so screen and panel coordinates agree.
-    std::this_thread::sleep_for(300ms);
     const std::string png = (dir_.path() / "shot.png").string();
     ChildProgram shot({NORV_BUILD_DIR "/norvkeys", "--plugin", plugin_, "editor", "--screenshot", png}, "");
     ASSERT_EQ(shot.Wait(), 0);
     std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> offscreen(
         cairo_image_surface_create_from_png(png.c_str()), cairo_surface_destroy);
     ASSERT_EQ(cairo_surface_status(offscreen.get()), CAIRO_STATUS_SUCCESS);
-    // The window may still be painting on a busy machine: look again for a while.
-    int differing = -1;
-    for (int tries = 0; tries < 50 && differing != 0; ++tries) {
-        std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> onscreen(
-            test::GrabWindow(Display(), panel), cairo_surface_destroy);
-        ASSERT_NE(onscreen, nullptr);
-        differing = test::DifferingPixels(offscreen.get(), onscreen.get());
-        if (differing != 0) std::this_thread::sleep_for(100ms);
-    }
-    EXPECT_EQ(differing, 0);
+    EXPECT_EQ(test::PixelsLeftToPaint(Display(), panel, offscreen.get()), 0);
 
     // A click 10 pixels below the top of key 48 (the first C of the well at 29, 160).
     ASSERT_TRUE(Do({"mousemove", "34", "170", "click", "1"}));
@@ -166,11 +157,7 @@ TEST_F(EditorX11, TheHostsResizesRunThePanelsHeightRule) {
     EXPECT_EQ(heightOf(panel), 237);
 
     resizeHost(200);
-    bool sized = false;
-    for (const auto deadline = std::chrono::steady_clock::now() + 30s;
-         !(sized = heightOf(panel) == 200) && std::chrono::steady_clock::now() < deadline;)
-        std::this_thread::sleep_for(10ms);
-    ASSERT_TRUE(sized) << "the host did not size the panel";
+    ASSERT_TRUE(test::WaitUntil([&] { return heightOf(panel) == 200; })) << "the host did not size the panel";
     // The keyboard button, which the panel hears after the 200: a height
     // other than 237 becomes 237, and that is the next request to be fitted.
     ASSERT_TRUE(Do({"mousemove", "365", "129", "click", "1"}));
@@ -232,12 +219,11 @@ TEST_F(EditorX11, ReparentingIntoAForeignWindowLeaksNothing) {
         EXPECT_EQ(countWindows(), windows);
 
         // The host destroys its window with the panel still inside: the
-        // instrument makes a new panel window and goes on.
+        // instrument, told of it by the server before it acts on the next
+        // command, makes a new panel window and goes on.
         plug->HostCommand(PlugCommand::SetEditorParent, 0, static_cast<intptr_t>(foreign));
         XDestroyWindow(x, foreign);
         XSync(x, False);
-        std::this_thread::sleep_for(100ms);
-        plug->IdleUpdate();
         plug->HostCommand(PlugCommand::SetEditorParent, 0, 0);
         XSync(x, False);
         XWindowAttributes a;

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "wavetable/AbcString.h"
-#include "wavetable/IniFile.h"
+#include "base/IniFile.h"
 
 namespace {
 

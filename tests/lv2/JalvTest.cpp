@@ -12,6 +12,7 @@
 
 #include "lv2/Protocol.h"
 #include "lv2/Signal.h"
+#include "support/WaitUntil.h"
 #include "support/XSession.h"
 #include "support/jack/JackRig.h"
 
@@ -49,9 +50,7 @@ TEST(Lv2Jalv, JalvPlaysANoteSentToItsMidiInput) {
 
     recorder.Record(3 * 48000);
     recorder.Send(0x90, 69, 100);
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
-    while (!recorder.Recorded() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(20ms);
-    ASSERT_TRUE(recorder.Recorded()) << "the JACK server stopped running";
+    ASSERT_TRUE(WaitUntil([&] { return recorder.Recorded(); })) << "the JACK server stopped running";
 
     const std::vector<float>& left = recorder.Left();
     EXPECT_GT(Peak(left, 0, left.size()), 0.02) << "the note was silent";

@@ -206,7 +206,8 @@ void Lv2Instance::BeginRun() {
 }
 
 void Lv2Instance::SettleWorker(std::vector<float>& left, std::vector<float>& right) {
-    for (int tries = 0; tries < 2000; ++tries) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < deadline) {
         {
             std::lock_guard l(lock_);
             if (requests_.empty() && responses_.empty() && busy_ == 0) break;

@@ -13,6 +13,7 @@
 #include "support/jack/JackRig.h"
 #include "host/StateStream.h"
 #include "support/TempDir.h"
+#include "support/WaitUntil.h"
 #include "tools/play/PlaySession.h"
 
 namespace norv {
@@ -35,12 +36,10 @@ const THostMenuItem* Item(PlaySession& s, int param, int item) {
 // Polls the session (as the GUI loop does) until `done` holds.
 template <typename Done>
 bool PollUntil(PlaySession& s, Done done) {
-    for (int tries = 0; tries < 1000; ++tries) {
+    return test::WaitUntil([&] {
         s.Poll();
-        if (done()) return true;
-        std::this_thread::sleep_for(5ms);
-    }
-    return false;
+        return done();
+    });
 }
 
 class MidiLearn : public ::testing::Test {

@@ -11,6 +11,7 @@
 #include "host/LivePlayer.h"
 #include "support/PluginFixture.h"
 #include "support/TestSets.h"
+#include "support/WaitUntil.h"
 #include "wavetable/WavTables.h"
 
 namespace norv::test {
@@ -49,7 +50,9 @@ TEST_F(Threads, RenderWhileTheEditorChangesThings) {
         }
     });
 
-    // The GUI thread: knob changes, rate changes, ending voices, set switches.
+    // The GUI thread, once the audio thread runs: knob changes, rate
+    // changes, ending voices, set switches.
+    ASSERT_TRUE(WaitUntil([&] { return blocks.load() > 0; }));
     for (int round = 0; round < 200 && !HasFailure(); ++round) {
         for (int i = 0; i < 15; ++i) p->HandleParameter(i, (round * 977 + i * 311) % 65537, ParamFlag::Set | ParamFlag::HostScale);
         if (round % 7 == 3) p->HostCommand(PlugCommand::SetSampleRate, 0, round % 2 ? 48000 : 44100);
@@ -59,7 +62,6 @@ TEST_F(Threads, RenderWhileTheEditorChangesThings) {
     }
     stop = true;
     audio.join();
-    EXPECT_GT(blocks.load(), 0);
     EXPECT_TRUE(p->CurrentTable()->Loaded);
 }
 
@@ -92,6 +94,7 @@ TEST_F(Threads, LivePeriodsWhileTheEditorSwitchesSets) {
         }
     });
     int controls = 0;
+    ASSERT_TRUE(WaitUntil([&] { return player.Periods() > 0; }));
     for (int round = 0; round < 120 && !HasFailure(); ++round) {
         player.PanelNote(60 + round % 12, round % 2 ? 0 : 80);
         if (round % 6 == 0) p->Form()->WavetableCombo->ChooseEntry(round / 6 % 2);
@@ -99,10 +102,14 @@ TEST_F(Threads, LivePeriodsWhileTheEditorSwitchesSets) {
         while (player.PopControl(m)) ++controls;
         std::this_thread::yield();
     }
+    // The controllers the audio thread passed on reach the GUI side.
+    EXPECT_TRUE(WaitUntil([&] {
+        host::MidiMessage m;
+        while (player.PopControl(m)) ++controls;
+        return controls > 0;
+    }));
     stop = true;
     audio.join();
-    EXPECT_GT(player.Periods(), 0);
-    EXPECT_GT(controls, 0);
     EXPECT_TRUE(p->CurrentTable()->Loaded);
 }
 

@@ -12,7 +12,7 @@
 #include "engine/Parameters.h"
 #include "render/RenderSupport.h"
 #include "support/TempDir.h"
-#include "wavetable/IniFile.h"
+#include "base/IniFile.h"
 
 namespace norv::test {
 namespace {

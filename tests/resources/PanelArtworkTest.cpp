@@ -9,6 +9,7 @@
 
 #include "BmpProbe.h"
 #include "editor/SynthLayout.h"
+#include "resources/PanelLayout.h"
 
 namespace norv {
 namespace {
@@ -49,10 +50,10 @@ class PanelArtwork : public ::testing::TestWithParam<int> {
 protected:
     int S = GetParam();
     TBmp Back = Artwork(S == 1 ? "back.bmp" : "back@2x.bmp");
-    static double CentreX(const TKnobLayout& k) { return k.Left + 6.5; }
-    static double CentreY(const TKnobLayout& k) { return k.Top + 6.5; }
+    static double CentreX(const res::TPlace& k) { return k.Left + 6.5; }
+    static double CentreY(const res::TPlace& k) { return k.Top + 6.5; }
     // Caption rows: above the upper row's knobs, below the lower row's.
-    static std::pair<double, double> CaptionRows(const TKnobLayout& k) {
+    static std::pair<double, double> CaptionRows(const res::TPlace& k) {
         return k.Top < 100 ? std::pair{CentreY(k) - 24.0, CentreY(k) - 13.0}
                            : std::pair{CentreY(k) + 13.0, CentreY(k) + 24.0};
     }
@@ -75,7 +76,7 @@ TEST_P(PanelArtwork, PlateHasThePanelColourWithRedAndBlueInTheirPlaces) {
 TEST_P(PanelArtwork, EveryKnobHasADarkBodyAndACaption) {
     for (int i = 0; i < kParamCount; ++i) {
         SCOPED_TRACE(kKnobLayout[i].Name);
-        const TKnobLayout& k = kKnobLayout[i];
+        const res::TPlace& k = res::kKnobPlaces[i];
         const int centre = Luma(At(Back, S, CentreX(k), CentreY(k)));
         const int plate = Luma(At(Back, S, CentreX(k) + 21, CentreY(k)));
         EXPECT_LT(centre, 70);
@@ -87,13 +88,14 @@ TEST_P(PanelArtwork, EveryKnobHasADarkBodyAndACaption) {
 }
 
 TEST_P(PanelArtwork, NeighbouringCaptionsKeepAGapBetweenThem) {
-    std::vector<const TKnobLayout*> knobs;
-    for (const TKnobLayout& k : kKnobLayout) knobs.push_back(&k);
-    std::sort(knobs.begin(), knobs.end(), [](auto a, auto b) { return std::pair(a->Top, a->Left) < std::pair(b->Top, b->Left); });
+    std::vector<size_t> knobs;
+    for (size_t i = 0; i < res::kKnobPlaces.size(); ++i) knobs.push_back(i);
+    const auto place = [](size_t i) { return std::pair(res::kKnobPlaces[i].Top, res::kKnobPlaces[i].Left); };
+    std::sort(knobs.begin(), knobs.end(), [&](size_t a, size_t b) { return place(a) < place(b); });
     for (size_t i = 0; i + 1 < knobs.size(); ++i) {
-        const TKnobLayout &a = *knobs[i], &b = *knobs[i + 1];
+        const res::TPlace &a = res::kKnobPlaces[knobs[i]], &b = res::kKnobPlaces[knobs[i + 1]];
         if (a.Top != b.Top) continue;
-        SCOPED_TRACE(std::string(a.Name) + " / " + b.Name);
+        SCOPED_TRACE(std::string(kKnobLayout[knobs[i]].Name) + " / " + kKnobLayout[knobs[i + 1]].Name);
         int emptyColumns = 0;
         for (double x = CentreX(a); x < CentreX(b); x += 1.0 / S) emptyColumns += !InkColumn(x, CaptionRows(a));
         EXPECT_GE(emptyColumns, 2 * S);

@@ -204,27 +204,58 @@ bool Xdotool(const std::string& display, const std::vector<std::string>& argsIn)
     return WaitFor(pid, std::chrono::seconds(10)) == 0;
 }
 
+namespace {
+
+// A painted menu has a one-pixel frame of one colour around a face of another.
+bool FramedAndFilled(::Display* x, Window w, int width, int height) {
+    if (width < 3 || height < 3) return false;
+    XImage* image = XGetImage(x, w, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height), AllPlanes,
+                              ZPixmap);
+    if (!image) return false;
+    const unsigned long frame = XGetPixel(image, 0, 0);
+    bool framed = XGetPixel(image, 1, 1) != frame;
+    for (int i = 0; framed && i < width; ++i)
+        framed = XGetPixel(image, i, 0) == frame && XGetPixel(image, i, height - 1) == frame;
+    for (int i = 0; framed && i < height; ++i)
+        framed = XGetPixel(image, 0, i) == frame && XGetPixel(image, width - 1, i) == frame;
+    XDestroyImage(image);
+    return framed;
+}
+
+}  // namespace
+
 bool WaitForMenu(const std::string& display) {
     ::Display* x = XOpenDisplay(display.c_str());
     if (!x) return false;
-    bool found = false;
-    for (int tries = 0; tries < 100 && !found; ++tries) {
+    bool ready = false;
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    while (!ready && Clock::now() < deadline) {
         Window root, parent, *children = nullptr;
         unsigned n = 0;
         if (XQueryTree(x, DefaultRootWindow(x), &root, &parent, &children, &n)) {
-            for (unsigned i = 0; i < n && !found; ++i) {
+            for (unsigned i = 0; i < n && !ready; ++i) {
                 XWindowAttributes a;
-                found = XGetWindowAttributes(x, children[i], &a) && a.override_redirect && a.map_state == IsViewable;
+                ready = XGetWindowAttributes(x, children[i], &a) && a.override_redirect && a.map_state == IsViewable &&
+                        FramedAndFilled(x, children[i], a.width, a.height);
             }
             if (children) XFree(children);
         }
-        if (!found) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    // Shown is not yet ready: the menu takes the pointer just after it is
-    // mapped, and a click before that goes to the window below.
-    if (found) std::this_thread::sleep_for(std::chrono::milliseconds(200));
     XCloseDisplay(x);
-    return found;
+    return ready;
+}
+
+int PixelsLeftToPaint(const std::string& display, unsigned long window, cairo_surface_t* expected) {
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    for (;;) {
+        cairo_surface_t* shown = GrabWindow(display, window);
+        if (!shown) return -1;
+        const int differing = DifferingPixels(expected, shown);
+        cairo_surface_destroy(shown);
+        if (differing == 0 || Clock::now() > deadline) return differing;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }
 
 int DifferingPixels(cairo_surface_t* a, cairo_surface_t* b) {

@@ -44,7 +44,7 @@ public:
     bool Started() const { return pid_ > 0; }
     // The next output line that starts with `prefix`; nullopt after `patience`.
     std::optional<std::string> WaitForLine(const std::string& prefix,
-                                           std::chrono::milliseconds patience = std::chrono::seconds(10));
+                                           std::chrono::milliseconds patience = std::chrono::seconds(30));
     // Every line read so far.
     const std::vector<std::string>& Lines() const { return lines_; }
     // Ends it (SIGTERM) and returns its exit status, -1 when it had to be killed.
@@ -67,7 +67,8 @@ private:
 // Runs xdotool with `args` on `display`; true when it succeeded.
 bool Xdotool(const std::string& display, const std::vector<std::string>& args);
 
-// Whether an override-redirect window (an open menu) shows within a few seconds.
+// Whether an override-redirect window (an open menu) shows and has painted
+// itself (so it holds the pointer: a menu grabs it before it paints).
 bool WaitForMenu(const std::string& display);
 
 // How many pixels of two same-sized images differ in colour; -1 when their sizes differ.
@@ -76,5 +77,10 @@ int DifferingPixels(cairo_surface_t* a, cairo_surface_t* b);
 // The window's pixels as the server shows them (a cairo RGB24 image; the
 // caller destroys it); nullptr when the window cannot be read.
 cairo_surface_t* GrabWindow(const std::string& display, unsigned long window);
+
+// Looks at the window until it shows `expected` (a program may still be
+// painting on a busy machine); the pixels that still differ at the deadline,
+// -1 when the sizes differ or the window cannot be read.
+int PixelsLeftToPaint(const std::string& display, unsigned long window, cairo_surface_t* expected);
 
 }  // namespace norv::test

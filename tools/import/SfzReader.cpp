@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "tools/import/ImportError.h"
-#include "wavetable/FileSystem.h"
+#include "base/FileSystem.h"
 
 namespace norv::import {
 namespace {

@@ -11,7 +11,7 @@
 #include "tools/import/ImportError.h"
 #include "tools/import/SfzNote.h"
 #include "tools/import/SoundFileReader.h"
-#include "wavetable/FileSystem.h"
+#include "base/FileSystem.h"
 
 namespace norv::import {
 namespace {

@@ -10,7 +10,7 @@
 #include "tools/import/SoundFontFile.h"
 #include "tools/import/SoundFontPreset.h"
 #include "tools/import/SoundFontSource.h"
-#include "wavetable/FileSystem.h"
+#include "base/FileSystem.h"
 
 namespace norv::import {
 namespace {

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "editor/SynthLayout.h"
 #include "resources/Artwork.h"
 #include "resources/KeyGeometry.h"
 #include "resources/Lettering.h"
@@ -45,14 +44,19 @@ void Paint(cairo_t* cr, const TImage& image, double x, double y, int scale, int 
 
 // Roughly what the controls draw over the panel, to judge the whole.
 void PaintControls(cairo_t* cr, double y0, int scale, bool keyboard) {
-    const TImage selector = res::DrawViewSelector(scale);
-    Paint(cr, selector, 220, y0 + 20, scale, 0, 0, 150 * scale, 18 * scale);
-    res::DrawText(cr, "Norv Grand", 223, y0 + 22, res::TAlign::Left, {});
-    Paint(cr, res::DrawInfoButton(scale), 369, y0 + 21, scale, 0, 0, 17 * scale, 16 * scale);
-    Paint(cr, res::DrawKeyboardButton(scale), 353, y0 + 119, scale, 31 * scale, 3 * scale, 25 * scale,
-          20 * scale);
+    const res::TBox& sel = res::kSelectorBox;
+    Paint(cr, res::DrawViewSelector(scale), sel.Left, y0 + sel.Top, scale, 0, 0, sel.Width * scale,
+          sel.Height * scale);
+    res::DrawText(cr, "Norv Grand", sel.Left + 3, y0 + sel.Top + 2, res::TAlign::Left, {});
+    const res::TBox& info = res::kInfoButtonBox;
+    Paint(cr, res::DrawInfoButton(scale), info.Left, y0 + info.Top, scale, 0, 0, info.Width * scale,
+          info.Height * scale);
+    const res::TBox& kb = res::kKeyboardButtonBox;
+    Paint(cr, res::DrawKeyboardButton(scale), kb.Left, y0 + kb.Top, scale, 31 * scale, 3 * scale, kb.Width * scale,
+          kb.Height * scale);
     for (int i = 0; i < kParamCount; ++i) {
-        const double cx = kKnobLayout[i].Left + 6.5, cy = y0 + kKnobLayout[i].Top + 6.5;
+        const double half = res::kKnobSize / 2.0;
+        const double cx = res::kKnobPlaces[i].Left + half, cy = y0 + res::kKnobPlaces[i].Top + half;
         const double level = ParamLevelOf(i, kParams[i].Initial);
         const double a = 0.75 * M_PI + 1.5 * M_PI * level;
         cairo_move_to(cr, cx, cy);
@@ -63,19 +67,20 @@ void PaintControls(cairo_t* cr, double y0, int scale, bool keyboard) {
     }
     if (!keyboard) return;
     const TImage keys = res::DrawTestKeyboard(scale);
-    const auto rects = res::OctaveKeyRects(17, 9, 0, 40, 66);
+    const res::TBox& well = res::kKeyboardWell;
+    const auto rects = res::OctaveKeyRects(17, 9, 0, 40, well.Height);
     for (int octave = 0; octave < 3; ++octave) {
-        const double x = 29 + octave * 119;
-        Paint(cr, keys, x, y0 + 160, scale, 0, 0, 119 * scale, 66 * scale);
+        const double x = well.Left + octave * 119;
+        Paint(cr, keys, x, y0 + well.Top, scale, 0, 0, 119 * scale, well.Height * scale);
         if (octave != 1) continue;
         for (int k : {0, 4, 6}) {  // a chord held: C, E, F#
             const res::TKeyRect& r = rects[k];
-            Paint(cr, keys, x + r.Left, y0 + 160, scale, (119 + r.Left) * scale, 0,
+            Paint(cr, keys, x + r.Left, y0 + well.Top, scale, (119 + r.Left) * scale, 0,
                   (r.Right - r.Left) * scale, (r.Bottom - r.Top) * scale);
             if (!res::IsBlackKey(k))  // the black keys on it keep their look
                 for (int b : {k - 1, k + 1})
                     if (b >= 0 && res::IsBlackKey(b))
-                        Paint(cr, keys, x + rects[b].Left, y0 + 160, scale, rects[b].Left * scale, 0,
+                        Paint(cr, keys, x + rects[b].Left, y0 + well.Top, scale, rects[b].Left * scale, 0,
                               9 * scale, 40 * scale);
         }
     }
@@ -83,7 +88,8 @@ void PaintControls(cairo_t* cr, double y0, int scale, bool keyboard) {
 
 void PaintAboutLabels(cairo_t* cr, double y0) {
     const res::TTextStyle label{11, PANGO_WEIGHT_NORMAL, 0, res::kLabelColor};
-    res::DrawText(cr, "Version 1.0.0.0", 12, y0 + 2, res::TAlign::Left, label);
+    res::DrawText(cr, "Version 1.0.0.0", res::kVersionPlace.Left, y0 + res::kVersionPlace.Top, res::TAlign::Left,
+                  label);
     const char* values[] = {"Norv Grand", "Norv Keys", "44100Hz", "3", "264", "A1-C9", "12 MB"};
     for (size_t i = 0; i < res::kAboutRowTops.size(); ++i)
         res::DrawText(cr, values[i], res::kAboutValueLeft, y0 + res::kAboutRowTops[i], res::TAlign::Left, label);
@@ -136,10 +142,10 @@ void WritePreview(const std::string& pngPath, int scale, int zoom) {
     const double withControls = h + gap, withAbout = 2 * (h + gap);
     Paint(cr, back, 0, withControls, scale);
     PaintControls(cr, withControls, scale, true);
-    Paint(cr, back, 0, withAbout, scale, 0, 0, -1, res::kCutHeight * scale);  // keyboard hidden
+    Paint(cr, back, 0, withAbout, scale, 0, 0, -1, res::kPanelHeightNoKeyboard * scale);  // keyboard hidden
     PaintControls(cr, withAbout, scale, false);
-    Paint(cr, res::DrawAbout(scale), 0, withAbout + res::kHeaderHeight, scale);
-    PaintAboutLabels(cr, withAbout + res::kHeaderHeight);
+    Paint(cr, res::DrawAbout(scale), res::kAboutBox.Left, withAbout + res::kAboutBox.Top, scale);
+    PaintAboutLabels(cr, withAbout + res::kAboutBox.Top);
     double x = 0;
     for (const auto& l : res::kListArt) {
         Paint(cr, l.Draw(scale), x, 3 * (h + gap), scale);

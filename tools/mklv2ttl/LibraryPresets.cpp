@@ -10,7 +10,7 @@
 #include "host/StateStream.h"
 #include "lv2/Protocol.h"
 #include "tools/mklv2ttl/PluginTurtle.h"
-#include "wavetable/IniFile.h"
+#include "base/IniFile.h"
 
 namespace norv::lv2 {
 namespace {

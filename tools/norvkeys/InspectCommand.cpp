@@ -19,8 +19,8 @@
 #include "tools/norvkeys/Json.h"
 #include "tools/norvkeys/JsonNumber.h"
 #include "tools/norvkeys/TextColumns.h"
-#include "wavetable/FileSystem.h"
-#include "wavetable/IniFile.h"
+#include "base/FileSystem.h"
+#include "base/IniFile.h"
 #include "wavetable/WavTables.h"
 
 namespace norv::tool {

@@ -10,7 +10,7 @@
 #include "base/NumberFormat.h"
 #include "base/TextCase.h"
 #include "engine/Parameters.h"
-#include "wavetable/IniFile.h"
+#include "base/IniFile.h"
 #include "wavetable/WavTables.h"
 
 namespace norv::tool {

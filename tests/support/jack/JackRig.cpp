@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <thread>
 
@@ -93,7 +94,8 @@ JackProbe::JackProbe(const std::string& server) {
     inLeft_ = jack_port_register(client_, "in_left", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
     inRight_ = jack_port_register(client_, "in_right", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
     if (!out_ || !inLeft_ || !inRight_ || jack_set_process_callback(client_, Process, this) != 0 ||
-        jack_activate(client_) != 0) {
+        jack_set_port_registration_callback(client_, PortsChanged, this) != 0 ||
+        jack_set_port_connect_callback(client_, PortsConnected, this) != 0 || jack_activate(client_) != 0) {
         jack_client_close(client_);
         client_ = nullptr;
     }
@@ -105,16 +107,45 @@ JackProbe::~JackProbe() {
     jack_client_close(client_);
 }
 
+void JackProbe::PortsChanged(jack_port_id_t, int, void* self) {
+    auto* probe = static_cast<JackProbe*>(self);
+    {
+        std::lock_guard lock(probe->graphLock_);
+        ++probe->graphChanges_;
+    }
+    probe->graphChanged_.notify_all();
+}
+
+void JackProbe::PortsConnected(jack_port_id_t, jack_port_id_t, int, void* self) { PortsChanged(0, 0, self); }
+
 bool JackProbe::Connect(const std::string& from, const std::string& to, std::chrono::milliseconds patience) {
     if (!client_) return false;
     const auto deadline = std::chrono::steady_clock::now() + patience;
-    do {
-        if (jack_port_by_name(client_, from.c_str()) && jack_port_by_name(client_, to.c_str()) &&
-            jack_connect(client_, from.c_str(), to.c_str()) == 0)
-            return true;
-        std::this_thread::sleep_for(50ms);
-    } while (std::chrono::steady_clock::now() < deadline);
-    return false;
+    // The notice of a change comes before the server's next cycle switches
+    // its graph, so the graph is asked again a period later.
+    const auto period = std::chrono::milliseconds(
+        1 + 1000 * jack_get_buffer_size(client_) / std::max<jack_nframes_t>(1, jack_get_sample_rate(client_)));
+    bool asked = false;
+    for (;;) {
+        uint64_t seen;
+        {
+            std::lock_guard lock(graphLock_);
+            seen = graphChanges_;
+        }
+        // No lock held across calls into JACK: its notices take the lock.
+        jack_port_t* source = jack_port_by_name(client_, from.c_str());
+        if (source && jack_port_by_name(client_, to.c_str())) {
+            if (jack_port_connected_to(source, to.c_str()) == 1) return true;
+            if (!asked) {
+                const int result = jack_connect(client_, from.c_str(), to.c_str());
+                asked = result == 0 || result == EEXIST;
+            }
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) return false;
+        std::unique_lock lock(graphLock_);
+        graphChanged_.wait_until(lock, std::min(deadline, now + period), [&] { return graphChanges_ != seen; });
+    }
 }
 
 bool JackProbe::ConnectTo(const std::string& client, const std::string& midiIn) {
@@ -131,18 +162,28 @@ void JackProbe::Send(uint8_t status, uint8_t data1, uint8_t data2) {
     outgoing_.Push(m);
 }
 
+bool JackProbe::WaitFrames(int64_t frames) {
+    const int64_t until = frames_.load() + frames;
+    // Generous: a loaded machine runs the dummy driver late, never this late.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (frames_.load() < until) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
+
 float JackProbe::ListenPeak(int64_t frames) {
     if (!client_) return -1.0f;
     // Whatever the period in flight holds belongs to the time before.
-    const int64_t settle = frames_.load() + 2 * jack_get_buffer_size(client_);
-    for (int tries = 0; frames_.load() < settle && tries < 1000; ++tries) std::this_thread::sleep_for(5ms);
+    if (!WaitFrames(2 * jack_get_buffer_size(client_))) return -1.0f;
     peak_ = 0.0f;
-    const int64_t until = frames_.load() + frames;
-    for (int tries = 0; frames_.load() < until; ++tries) {
-        if (tries > 4000) return -1.0f;
-        std::this_thread::sleep_for(5ms);
-    }
-    return peak_.load();
+    return WaitFrames(frames) ? peak_.load() : -1.0f;
+}
+
+float JackProbe::PeakAfter(int64_t frames) {
+    if (!client_) return -1.0f;
+    return WaitFrames(frames) ? peak_.load() : -1.0f;
 }
 
 void JackProbe::Record(size_t frames) {

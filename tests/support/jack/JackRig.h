@@ -8,7 +8,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -52,12 +54,13 @@ public:
     std::string InLeft() const { return jack_port_name(inLeft_); }
     std::string InRight() const { return jack_port_name(inRight_); }
 
-    // Ports of a client that is not yet active refuse connections: keeps
-    // trying until `patience` runs out.
+    // Returns once the server's graph carries the connection, so what is
+    // sent next goes through it. Ports of a client that is not yet active
+    // refuse connections: keeps trying until `patience` runs out.
     bool Connect(const std::string& from, const std::string& to,
                  std::chrono::milliseconds patience = std::chrono::seconds(30));
     // The probe's MIDI into `client`:`midiIn`, `client`:out_left and
-    // out_right into its inputs.
+    // out_right into its inputs, all live.
     bool ConnectTo(const std::string& client, const std::string& midiIn = "midi_in");
 
     // Sent at the start of the next period.
@@ -69,6 +72,9 @@ public:
     // The loudest sample over the next `frames` frames (counted in periods,
     // not in wall time); -1 when the server stalls.
     float ListenPeak(int64_t frames);
+    // The loudest sample since the last reset, once `frames` more frames
+    // have passed; -1 when the server stalls.
+    float PeakAfter(int64_t frames);
 
     // Records both inputs from the next period on, `frames` of each; a
     // message sent after this call goes out in that period or a later one.
@@ -81,6 +87,11 @@ public:
 
 private:
     static int Process(jack_nframes_t frames, void* self);  // JACK's process thread
+    // JACK's notification thread: the graph changed; wakes a waiting Connect.
+    static void PortsChanged(jack_port_id_t, int, void* self);
+    static void PortsConnected(jack_port_id_t, jack_port_id_t, int, void* self);
+    // Waits until `frames` frames have passed since the call; false when the server stalls.
+    bool WaitFrames(int64_t frames);
 
     jack_client_t* client_ = nullptr;
     jack_port_t* out_ = nullptr;
@@ -92,6 +103,9 @@ private:
     std::vector<float> left_, right_;
     std::atomic<bool> recording_{false};
     std::atomic<size_t> written_{0};
+    std::mutex graphLock_;
+    std::condition_variable graphChanged_;
+    uint64_t graphChanges_ = 0;
 };
 
 }  // namespace norv::test

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "support/TempDir.h"
-#include "wavetable/FileSystem.h"
+#include "base/FileSystem.h"
 
 namespace norv {
 namespace {

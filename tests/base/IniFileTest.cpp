@@ -4,7 +4,7 @@
 #include <string>
 
 #include "support/TempDir.h"
-#include "wavetable/IniFile.h"
+#include "base/IniFile.h"
 
 namespace norv {
 namespace {

@@ -1,5 +1,5 @@
-// File services for sound sets: path spelling, size queries, whole-file
-// reads and read-only mappings.
+// File services for sound sets and settings files: path spelling, size queries,
+// whole-file reads and read-only mappings.
 //
 // Sets are often authored on file systems that ignore letter case and name
 // their files loosely ("Piano.WAV" for piano.wav). Every function here that

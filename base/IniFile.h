@@ -1,4 +1,4 @@
-// Reader of profile ("INI") files, used for .wti set definitions.
+// Reader of profile ("INI") files: .wti set definitions and the shared settings file.
 //
 // Syntax, as definitions rely on it:
 // - "[name]" opens a section; "key=value" sets a key of the current section.

@@ -1,4 +1,4 @@
-#include "wavetable/FileSystem.h"
+#include "base/FileSystem.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>

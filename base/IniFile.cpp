@@ -1,10 +1,10 @@
-#include "wavetable/IniFile.h"
+#include "base/IniFile.h"
 
 #include <cstdint>
 #include <limits>
 
 #include "base/NumberFormat.h"
-#include "wavetable/FileSystem.h"
+#include "base/FileSystem.h"
 
 namespace norv {
 
