@@ -142,14 +142,6 @@ bool UiHarness::IdleUntil(const std::function<bool()>& done, std::chrono::millis
     return true;
 }
 
-void UiHarness::IdleFor(std::chrono::milliseconds span) {
-    const auto end = std::chrono::steady_clock::now() + span;
-    while (std::chrono::steady_clock::now() < end) {
-        Idle();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-}
-
 int UiHarness::ChildCount() {
     ::Window root, parent, *children = nullptr;
     unsigned n = 0;

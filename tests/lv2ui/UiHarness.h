@@ -73,8 +73,6 @@ public:
     // Idles every 10 ms until `done` holds; false after `patience`.
     bool IdleUntil(const std::function<bool()>& done,
                    std::chrono::milliseconds patience = std::chrono::seconds(30));
-    // Idles for `span`, letting the panel settle.
-    void IdleFor(std::chrono::milliseconds span);
     // The parent window's children right now.
     int ChildCount();
     // Every window on the server right now.

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <thread>
 
+#include "support/WaitUntil.h"
 #include "support/XSession.h"
 
 extern char** environ;
@@ -56,14 +57,18 @@ JackServer::JackServer() {
     if (pid_ <= 0) return;
     jack_set_error_function(Quiet);
     jack_set_info_function(Quiet);
-    for (int tries = 0; tries < 200; ++tries) {
-        if (jack_client_t* c = Open(name, "norvtest-ready")) {
-            jack_client_close(c);
-            name_ = name;
-            return;
-        }
-        std::this_thread::sleep_for(50ms);
-    }
+    bool ready = false, ended = false;
+    WaitUntil(
+        [&] {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) return ended = true;
+            jack_client_t* c = Open(name, "norvtest-ready");
+            if (c) jack_client_close(c);
+            return ready = c != nullptr;
+        },
+        std::chrono::seconds(60), 20ms);
+    if (ended) pid_ = -1;
+    if (ready) name_ = name;
 }
 
 JackServer::~JackServer() { Stop(); }
@@ -72,13 +77,10 @@ int JackServer::Stop() {
     if (pid_ <= 0) return status_;
     kill(pid_, SIGTERM);
     int status = 0;
-    for (int tries = 0; tries < 400; ++tries) {
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            pid_ = -1;
-            return status_;
-        }
-        std::this_thread::sleep_for(25ms);
+    if (WaitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, std::chrono::seconds(30), 10ms)) {
+        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        pid_ = -1;
+        return status_;
     }
     kill(pid_, SIGKILL);
     waitpid(pid_, &status, 0);
