@@ -51,8 +51,12 @@ bool LivePlayer::Begin(float* left, float* right, int32_t frames) {
         std::fill(left, left + frames_, 0.0f);
         std::fill(right, right + frames_, 0.0f);
         skipped_.fetch_add(1, std::memory_order_relaxed);
+        ++skippedRun_;
+        if (skippedRun_ > longestSkip_.load(std::memory_order_relaxed))
+            longestSkip_.store(skippedRun_, std::memory_order_relaxed);
         return false;
     }
+    skippedRun_ = 0;
     if (releaseAll_) {
         releaseAll_ = false;
         for (int ch = 0; ch < kMidiChannels; ++ch) {

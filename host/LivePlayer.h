@@ -74,6 +74,8 @@ public:
 
     // Any thread.
     int64_t SkippedPeriods() const { return skipped_.load(std::memory_order_relaxed); }
+    // The most periods skipped one after another (one lock held that long).
+    int64_t LongestSkip() const { return longestSkip_.load(std::memory_order_relaxed); }
     int64_t Periods() const { return periods_.load(std::memory_order_relaxed); }
 
     // Audio thread only (or while no period runs).
@@ -98,6 +100,8 @@ private:
     size_t deferredCount_ = 0;
     bool releaseAll_ = false;
     std::atomic<int64_t> skipped_{0};
+    int64_t skippedRun_ = 0;  // audio thread
+    std::atomic<int64_t> longestSkip_{0};
     std::atomic<int64_t> periods_{0};
 };
 

@@ -21,10 +21,11 @@ void RunStats::Record(const timespec& start, const timespec& end, uint32_t frame
     stats_->Add(seconds, static_cast<double>(frames) / rate_);
 }
 
-bool RunStats::Write(int64_t skippedPeriods, std::string& error) const {
+bool RunStats::Write(int64_t skippedPeriods, int64_t longestSkip, std::string& error) const {
     if (!On()) return true;
     try {
-        host::WriteStats(file_, stats_->Summary("lv2", -1) + " skipped " + std::to_string(skippedPeriods));
+        host::WriteStats(file_, stats_->Summary("lv2", -1) + " skipped " + std::to_string(skippedPeriods) + " longest " +
+                                    std::to_string(longestSkip));
     } catch (const std::exception& e) {
         error = e.what();
         return false;

@@ -1,8 +1,8 @@
 // How long run() takes, as a share of the period it renders, for benchmarks:
 // NORV_LV2_STATS=FILE at instantiate turns it on, and the summary line
-// ("lv2 callbacks N p50 S p99 S p99.9 S worst S skipped K", K the periods
-// left silent while a set switch held the processing lock) goes to FILE
-// when the instance is cleaned up.
+// ("lv2 callbacks N p50 S p99 S p99.9 S worst S skipped K longest L", K the
+// periods left silent while a set switch held the processing lock, L the
+// most of them in a row) goes to FILE when the instance is cleaned up.
 #pragma once
 
 #include <cstdint>
@@ -26,7 +26,7 @@ public:
     void Record(const timespec& start, const timespec& end, uint32_t frames);
 
     // Cleanup thread. False (and the reason in `error`) when the file cannot be written.
-    bool Write(int64_t skippedPeriods, std::string& error) const;
+    bool Write(int64_t skippedPeriods, int64_t longestSkip, std::string& error) const;
 
 private:
     std::string file_;

@@ -449,9 +449,10 @@ TEST_F(Lv2PluginTest, RunStatisticsGoToTheNamedFileAtCleanup) {
 
     std::map<std::string, double> values = ReadRunStats(file);
     EXPECT_EQ(values["label"], 1);
-    ASSERT_EQ(values.size(), 7u) << "callbacks, p50, p99, p99.9, worst, skipped";
+    ASSERT_EQ(values.size(), 8u) << "callbacks, p50, p99, p99.9, worst, skipped, longest";
     EXPECT_EQ(values["callbacks"], 100);
     EXPECT_EQ(values["skipped"], 0);
+    EXPECT_EQ(values["longest"], 0);
     EXPECT_GT(values["p50"], 0.0);
     EXPECT_LE(values["p50"], values["p99"]);
     EXPECT_LE(values["p99"], values["p99.9"]);
