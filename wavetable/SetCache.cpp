@@ -51,11 +51,11 @@ struct TCache {
     }
 };
 
-// Never destroyed: tables freed by other static destructors may still
-// reach it when the process ends.
+// Destroyed with the library (a host may unload it); tables that outlive it
+// only drop their images, which never reach back into it.
 TCache& Cache() {
-    static auto* cache = new TCache;
-    return *cache;
+    static TCache cache;
+    return cache;
 }
 
 bool Unchanged(const std::vector<TFileStamp>& files) {
