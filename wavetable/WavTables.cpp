@@ -217,47 +217,35 @@ bool TPianoWaveTable::LoadFromFile(double hostRate, const std::string& fileName,
     return Loaded;
 }
 
-void TPianoWaveTable::Adopt(const std::shared_ptr<const SetCache::TImage>& image) {
-    const TPianoWaveTable& t = *image->Table;
-    Name = t.Name;
-    ShortName = t.ShortName;
-    Author = t.Author;
-    Samples = t.Samples;
-    VelocityLimits = t.VelocityLimits;
-    LayerCount = t.LayerCount;
-    SampleRate = t.SampleRate;
-    VelocityFactor = t.VelocityFactor;
-    ReleaseHighNotes = t.ReleaseHighNotes;
-    FileSize = t.FileSize;
-    IsStandard = t.IsStandard;
-    Parameters = t.Parameters;
-    Stereo = t.Stereo;
-    SampleData = t.SampleData;
-    SampleDataSize = t.SampleDataSize;
-    shared_ = image;
+void TPianoWaveTable::CopySet(const TPianoWaveTable& from) {
+    Name = from.Name;
+    ShortName = from.ShortName;
+    Author = from.Author;
+    Samples = from.Samples;
+    VelocityLimits = from.VelocityLimits;
+    LayerCount = from.LayerCount;
+    SampleRate = from.SampleRate;
+    VelocityFactor = from.VelocityFactor;
+    ReleaseHighNotes = from.ReleaseHighNotes;
+    FileSize = from.FileSize;
+    IsStandard = from.IsStandard;
+    Parameters = from.Parameters;
+    Stereo = from.Stereo;
+    SampleData = from.SampleData;
+    SampleDataSize = from.SampleDataSize;
     Loaded = true;
+}
+
+void TPianoWaveTable::Adopt(const std::shared_ptr<const SetCache::TImage>& image) {
+    CopySet(*image->Table);
+    shared_ = image;
 }
 
 void TPianoWaveTable::Share(TLoad& load) {
     // The frames move to a table of the cache's; this one keeps its fields
     // and points at them, as every later table of the same set will.
     auto copy = std::make_unique<TPianoWaveTable>(Folder, static_cast<int32_t>(Parameters.size()));
-    copy->Name = Name;
-    copy->ShortName = ShortName;
-    copy->Author = Author;
-    copy->Samples = Samples;
-    copy->VelocityLimits = VelocityLimits;
-    copy->LayerCount = LayerCount;
-    copy->SampleRate = SampleRate;
-    copy->VelocityFactor = VelocityFactor;
-    copy->ReleaseHighNotes = ReleaseHighNotes;
-    copy->FileSize = FileSize;
-    copy->IsStandard = IsStandard;
-    copy->Parameters = Parameters;
-    copy->Stereo = Stereo;
-    copy->SampleData = SampleData;
-    copy->SampleDataSize = SampleDataSize;
-    copy->Loaded = true;
+    copy->CopySet(*this);
     SampleData = nullptr;
     try {
         shared_ = SetCache::Publish(TSetKey{load.File, load.HostRate, Parameters.size()}, std::move(load.Files),

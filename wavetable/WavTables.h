@@ -109,6 +109,8 @@ private:
     bool SameChannels(TLoad& load, bool stereo, const std::string& path);
     std::function<int16_t*(int32_t frames, int channels)> PlaceAt(TLoad& load, int64_t offset);
 
+    // Every field of a loaded set, the frames' address included (not who owns them).
+    void CopySet(const TPianoWaveTable& from);
     // A held copy's fields and frames, or handing our own to the cache.
     void Adopt(const std::shared_ptr<const SetCache::TImage>& image);
     void Share(TLoad& load);
