@@ -46,7 +46,8 @@ Instance::Instance(double rate, const std::string& bundlePath, const HostFeature
 
 Instance::~Instance() {
     std::string error;
-    if (!stats_.Write(player_->SkippedPeriods(), player_->LongestSkip(), error)) lv2_log_error(&logger_, "Norv Keys: %s\n", error.c_str());
+    if (!stats_.Write(player_->SkippedPeriods(), player_->LongestSkip(), error))
+        lv2_log_error(&logger_, "Norv Keys: %s\n", error.c_str());
     player_.reset();
     loader_.reset();
     host_->DestroyInstance(plug_);
