@@ -47,7 +47,7 @@ std::vector<TLibraryEntry> ScanFolder(const TPianoWaveTable& table) {
 std::string UserLibraryFolder() {
     const auto withSlash = [](std::string path) { return path.empty() || path.back() == '/' ? path : path + "/"; };
     if (const char* chosen = std::getenv("NORVKEYS_USER_SETS")) return withSlash(chosen);
-    // The base directory specification asks for absolute paths only.
+    // XDG's base directory rules take absolute paths only.
     if (const char* data = std::getenv("XDG_DATA_HOME"); data && data[0] == '/')
         return withSlash(data) + "norvkeys/WavTables/";
     if (const char* home = std::getenv("HOME"); home && home[0] == '/')

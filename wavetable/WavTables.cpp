@@ -194,6 +194,10 @@ bool TPianoWaveTable::LoadFromFile(double hostRate, const std::string& fileName,
                                                            static_cast<int32_t>(Samples.size()) - 1);
             return true;
         }
+        // Read only when the set is not held: a held set's switch happens
+        // under the host's processing lock.
+        load.Ini = TIniFile{std::filesystem::path(load.File)};
+        load.Folder = SampleFolder(load.File, load.Ini);
         ReadInfo(load);
         if (load.Entries <= 0) return false;
         if (load.Entries > kMaxEntries) return Fail(load.File + ": too many sample entries", false);
@@ -276,8 +280,6 @@ bool TPianoWaveTable::OpenDefinition(TLoad& load, const std::string& fileNameIn)
     load.Files.push_back(TFileStamp::Of(load.File));
     SampleRate = 44100.0f;
     FileSize = 0;
-    load.Ini = TIniFile{std::filesystem::path(load.File)};
-    load.Folder = SampleFolder(load.File, load.Ini);
     return true;
 }
 

@@ -138,11 +138,10 @@ int Process(jack_nframes_t frames, void* arg) {
     seq->atom.size = sizeof(LV2_Atom_Sequence_Body);
     seq->body.unit = 0;
     seq->body.pad = 0;
-    if (const uint32_t size = host->patchSize.load(std::memory_order_acquire)) {
+    if (host->patchSize.load(std::memory_order_acquire) != 0) {
         const auto* atom = reinterpret_cast<const LV2_Atom*>(host->patch.data());
         Append(host->events, 0, atom->type, atom + 1, atom->size);
         host->patchSize.store(0, std::memory_order_release);
-        (void)size;
     }
     void* midi = jack_port_get_buffer(host->midi, frames);
     const jack_nframes_t count = jack_midi_get_event_count(midi);

@@ -68,9 +68,19 @@ int main(int argc, char** argv) {
     const LV2_Feature scheduleFeature{LV2_WORKER__schedule, &schedule};
     const LV2_Feature* features[] = {&mapFeature, &scheduleFeature, nullptr};
 
-    const uint32_t ports = lilv_plugin_get_num_ports(plugin);
-    std::vector<float> controls(ports, 0.0f), left(256), right(256);
+    using namespace norv::lv2;
+    std::vector<float> mins(kPortCount), maxs(kPortCount), controls(kPortCount), left(256), right(256);
+    lilv_plugin_get_port_ranges_float(plugin, mins.data(), maxs.data(), controls.data());
+    for (float& c : controls)
+        if (std::isnan(c)) c = 0.0f;
+    // An empty input sequence, and room for the notifications.
     std::vector<uint64_t> events(64, 0), notify(512, 0);
+    auto* sequence = reinterpret_cast<uint32_t*>(events.data());
+    sequence[0] = 8;
+    sequence[1] = static_cast<uint32_t>(map.map(nullptr, "http://lv2plug.in/ns/ext/atom#Sequence"));
+    auto* room = reinterpret_cast<uint32_t*>(notify.data());
+    room[0] = static_cast<uint32_t>(notify.size() * 8 - 8);
+    room[1] = static_cast<uint32_t>(map.map(nullptr, "http://lv2plug.in/ns/ext/atom#Chunk"));
     std::vector<LilvInstance*> instances;
     for (int i = 0; i < count; ++i) {
         LilvInstance* in = lilv_plugin_instantiate(plugin, 48000.0, features);
@@ -78,34 +88,11 @@ int main(int argc, char** argv) {
             std::cerr << "bench_lv2_instances: instance " << i << " refused\n";
             return 1;
         }
-        std::vector<float> mins(ports), maxs(ports), defaults(ports);
-        lilv_plugin_get_port_ranges_float(plugin, mins.data(), maxs.data(), defaults.data());
-        for (uint32_t p = 0; p < ports; ++p) {
-            const LilvPort* port = lilv_plugin_get_port_by_index(plugin, p);
-            LilvNode* audio = lilv_new_uri(world, LILV_URI_AUDIO_PORT);
-            LilvNode* atom = lilv_new_uri(world, "http://lv2plug.in/ns/ext/atom#AtomPort");
-            LilvNode* input = lilv_new_uri(world, LILV_URI_INPUT_PORT);
-            if (lilv_port_is_a(plugin, port, audio)) {
-                lilv_instance_connect_port(in, p, p % 2 ? right.data() : left.data());
-            } else if (lilv_port_is_a(plugin, port, atom)) {
-                std::vector<uint64_t>& buffer = lilv_port_is_a(plugin, port, input) ? events : notify;
-                auto* sequence = reinterpret_cast<uint32_t*>(buffer.data());
-                if (&buffer == &events) {
-                    sequence[0] = 8;  // an empty sequence: its body alone
-                    sequence[1] = static_cast<uint32_t>(map.map(nullptr, "http://lv2plug.in/ns/ext/atom#Sequence"));
-                } else {
-                    sequence[0] = static_cast<uint32_t>(buffer.size() * 8 - 8);
-                    sequence[1] = static_cast<uint32_t>(map.map(nullptr, "http://lv2plug.in/ns/ext/atom#Chunk"));
-                }
-                lilv_instance_connect_port(in, p, buffer.data());
-            } else {
-                controls[p] = std::isnan(defaults[p]) ? 0.0f : defaults[p];
-                lilv_instance_connect_port(in, p, &controls[p]);
-            }
-            lilv_node_free(audio);
-            lilv_node_free(atom);
-            lilv_node_free(input);
-        }
+        lilv_instance_connect_port(in, kMidiIn, events.data());
+        lilv_instance_connect_port(in, kLeftOut, left.data());
+        lilv_instance_connect_port(in, kRightOut, right.data());
+        lilv_instance_connect_port(in, kNotify, notify.data());
+        for (uint32_t p = kFirstParam; p < kPortCount; ++p) lilv_instance_connect_port(in, p, &controls[p]);
         lilv_instance_activate(in);
         lilv_instance_run(in, 256);
         instances.push_back(in);

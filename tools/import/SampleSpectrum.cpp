@@ -33,9 +33,9 @@ BandSpectrum OpeningSpectrum(const std::vector<float>& frames, int channels, dou
     if (to - from < 16) return out;
 
     std::unique_ptr<double, BufferDeleter> in(static_cast<double*>(fftw_malloc(sizeof(double) * kWindow)));
-    std::unique_ptr<fftw_complex, BufferDeleter> spec(
+    std::unique_ptr<fftw_complex, BufferDeleter> spectrum(
         static_cast<fftw_complex*>(fftw_malloc(sizeof(fftw_complex) * (kWindow / 2 + 1))));
-    std::unique_ptr<fftw_plan_s, PlanDeleter> plan(fftw_plan_dft_r2c_1d(kWindow, in.get(), spec.get(), FFTW_ESTIMATE));
+    std::unique_ptr<fftw_plan_s, PlanDeleter> plan(fftw_plan_dft_r2c_1d(kWindow, in.get(), spectrum.get(), FFTW_ESTIMATE));
 
     // Hann windows, half overlapping; each one's power normalised so that a
     // steady signal gives its mean square whatever the window count.
@@ -62,7 +62,7 @@ BandSpectrum OpeningSpectrum(const std::vector<float>& frames, int channels, dou
             const double hz = k * rate / kWindow;
             const double band = std::round(12.0 * std::log2(hz / kLowestHz));
             if (band < 0 || band >= kSpectrumBands) continue;
-            const double re = spec.get()[k][0], im = spec.get()[k][1];
+            const double re = spectrum.get()[k][0], im = spectrum.get()[k][1];
             // One-sided: twice the power of the bin, over the window's energy.
             out.Power[static_cast<size_t>(band)] += 2.0 * (re * re + im * im) / (windowPower * kWindow * windows);
         }
